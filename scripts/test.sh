@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the ctest suite on a normal build and on an
+# ASan+UBSan build (clang, LeakSanitizer on), then every libFuzzer target for a
+# fixed budget. The last line is the summary over all of it.
+set -u
+cd "$(dirname "$0")/.."
+root=$PWD
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
+JOBS=${JOBS:-$(nproc)}
+passed=0
+failed=0
+logs=$root/build/logs
+mkdir -p "$logs"
+
+summary() { echo "$passed passed, $failed failed"; }
+
+if ! scripts/deps.sh; then
+  failed=$((failed + 1))
+  summary
+  exit 1
+fi
+
+# Adds a ctest run's counts (from its JUnit report) to the totals.
+count_junit() {
+  local xml=$1 line tests fails errs
+  line=$(grep -m1 -o '<testsuite [^>]*>' "$xml" 2>/dev/null) || { failed=$((failed + 1)); return; }
+  tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$line")
+  fails=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$line")
+  errs=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$line")
+  tests=${tests:-0}; fails=${fails:-0}; errs=${errs:-0}
+  passed=$((passed + tests - fails - errs))
+  failed=$((failed + fails + errs))
+}
+
+build_and_test() {
+  local name=$1; shift
+  local dir=$root/build/$name
+  echo "== $name: configure and build"
+  if ! cmake -G Ninja -S "$root" -B "$dir" "$@" >"$logs/$name-configure.log" 2>&1; then
+    cat "$logs/$name-configure.log"; echo "== $name: configure FAILED"
+    failed=$((failed + 1)); return 1
+  fi
+  if ! ninja -C "$dir" -j "$JOBS" >"$logs/$name-build.log" 2>&1; then
+    tail -n 60 "$logs/$name-build.log"; echo "== $name: build FAILED"
+    failed=$((failed + 1)); return 1
+  fi
+  echo "== $name: ctest"
+  rm -f "$dir/ctest.xml"
+  (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest -j "$JOBS" --output-on-failure \
+      --timeout 600 --output-junit "$dir/ctest.xml") 2>&1 | tee "$logs/$name-ctest.log" | tail -n 40
+  count_junit "$dir/ctest.xml"
+}
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+build_and_test release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build_and_test asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DCARDTOOL_SANITIZE=ON -DCARDTOOL_FUZZ=ON -DCARDTOOL_BENCH=OFF
+asan_ok=$?
+
+if [ $asan_ok -eq 0 ]; then
+  for f in "$root"/build/asan/fuzzers/*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    corpus=$root/build/fuzz-corpus/$name
+    mkdir -p "$corpus"
+    seeds=$root/fuzz/$name/corpus
+    echo "== fuzz $name (${FUZZ_SECONDS}s)"
+    if (cd "$corpus" && "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 \
+          -artifact_prefix="$corpus/" "$corpus" $( [ -d "$seeds" ] && echo "$seeds" )) \
+          >"$logs/fuzz-$name.log" 2>&1; then
+      passed=$((passed + 1))
+      grep -m1 'stat::number_of_executed_units' "$logs/fuzz-$name.log"
+    else
+      failed=$((failed + 1))
+      tail -n 40 "$logs/fuzz-$name.log"
+      echo "== fuzz $name FAILED"
+    fi
+  done
+fi
+
+summary
+[ "$failed" -eq 0 ]
