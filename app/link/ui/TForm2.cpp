@@ -1,0 +1,6 @@
+#include "TForm2.h"
+
+TForm2::TForm2(QWidget *parent) : QWidget(parent) {
+    setObjectName("Form2");
+    setWindowTitle(QStringLiteral("KM5530_MSR V1.00"));
+}

@@ -1,0 +1,6 @@
+#include "TForm3.h"
+
+TForm3::TForm3(QWidget *parent) : QWidget(parent) {
+    setObjectName("Form3");
+    setWindowTitle(QStringLiteral("MSR Test Page"));
+}
