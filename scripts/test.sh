@@ -9,10 +9,14 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 JOBS=${JOBS:-$(nproc)}
 passed=0
 failed=0
+skipped=0
 logs=$root/build/logs
 mkdir -p "$logs"
 
-summary() { echo "$passed passed, $failed failed"; }
+summary() {
+  if [ "$skipped" -gt 0 ]; then echo "$passed passed, $failed failed, $skipped skipped"
+  else echo "$passed passed, $failed failed"; fi
+}
 
 if ! scripts/deps.sh; then
   failed=$((failed + 1))
@@ -22,14 +26,15 @@ fi
 
 # Adds a ctest run's counts (from its JUnit report) to the totals.
 count_junit() {
-  local xml=$1 line tests fails errs
-  line=$(grep -m1 -o '<testsuite [^>]*>' "$xml" 2>/dev/null) || { failed=$((failed + 1)); return; }
-  tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$line")
-  fails=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$line")
-  errs=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$line")
-  tests=${tests:-0}; fails=${fails:-0}; errs=${errs:-0}
-  passed=$((passed + tests - fails - errs))
+  local xml=$1 head tests fails errs skips
+  head=$(tr '\n\t' '  ' <"$xml" 2>/dev/null | grep -o '<testsuite [^>]*>' | head -n1)
+  if [ -z "$head" ]; then failed=$((failed + 1)); return; fi
+  attr() { sed -n "s/.* $1=\"\([0-9]*\)\".*/\1/p" <<<"$head"; }
+  tests=$(attr tests); fails=$(attr failures); errs=$(attr errors); skips=$(attr skipped)
+  tests=${tests:-0}; fails=${fails:-0}; errs=${errs:-0}; skips=${skips:-0}
+  passed=$((passed + tests - fails - errs - skips))
   failed=$((failed + fails + errs))
+  skipped=$((skipped + skips))
 }
 
 build_and_test() {
