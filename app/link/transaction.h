@@ -1,0 +1,70 @@
+#pragma once
+#include "link/reader_link.h"
+
+#include <cstdint>
+#include <functional>
+
+// One reader transaction: open the selected transport, up to three write/read attempts,
+// close. Runs on the user-interface thread; the calling window is disabled throughout.
+
+enum class TxOutcome {
+    Ok,
+    NotBound,        // the selected transport is not bound; no call was made
+    NoReader,        // opening the transport failed (it is not closed then)
+    NoAnswer,        // three attempts failed
+    DefaultKeyCodes, // read configuration answered with status 0x41
+    EmptyImage,      // read configuration answered with status 0x43: success, all-zero image
+    FrameRejected,   // the frame builder refused (e.g. a layer too long); transport closed
+    Busy             // another transaction is running (the library is pumping messages)
+};
+
+// What decides that an attempt succeeded.
+enum class TxCommand {
+    ReadConfiguration,  // read 0 and the decoder above 0; 0x43 success, 0x41 stops
+    WriteConfiguration, // read 0
+    ReadVersion,        // write 0 and read 0
+    Mode,               // normal / test mode: write 0 and read 0
+    IcCard              // a read result of 0 or more ends the loop (verdict from the trace)
+};
+
+inline constexpr int kFrameSize = 1024;
+inline constexpr int kReplySize = 1024;
+inline constexpr int kTraceSize = 2048;
+
+struct TxResult {
+    TxOutcome outcome = TxOutcome::NotBound;
+    int writeResult = 0;
+    int readResult = 0;
+    int replyLength = 0;       // never above kReplySize
+    uint8_t reply[kReplySize]; // zero-filled before each attempt
+    char trace[kTraceSize];    // zero-filled at the start; always NUL-terminated
+    int attempts = 0;          // attempts made (1..3), 0 when the transport never opened
+    int decodeResult = 0;      // read configuration: the decoder's last result
+    uint8_t store[16][1024];   // read configuration: the decoded image (zeros for 0x43)
+    int32_t modes[16];
+};
+
+typedef int (*TxDecodeFn)(const uint8_t *reply, int n, uint8_t (&store)[16][1024],
+                          int32_t (&modes)[16]);
+
+struct TxOptions {
+    TxCommand command = TxCommand::Mode;
+    // Read configuration: the configuration block decoder (DecodeLoadReply).
+    TxDecodeFn decode = nullptr;
+    // Called after each successful write, before the read (the IC card transcript).
+    std::function<void(TxResult &)> afterWrite;
+    // Called on success after the window is enabled and before the transport is closed
+    // (the version box over USB HID is shown while the device is still open).
+    std::function<void(const TxResult &)> beforeClose;
+};
+
+// buildFrame fills the zeroed frame and returns its length, or a negative value to stop
+// (outcome FrameRejected). setWindowEnabled(false) is called once the transport is about
+// to be opened and setWindowEnabled(true) on every exit path after that.
+TxResult RunTransaction(const TReaderLink &link,
+                        const std::function<int(uint8_t (&frame)[kFrameSize])> &buildFrame,
+                        const TxOptions &opts,
+                        const std::function<void(bool enabled)> &setWindowEnabled);
+
+// True while a transaction is in progress (a second one returns Busy at once).
+bool TransactionRunning();

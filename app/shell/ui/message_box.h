@@ -1,0 +1,28 @@
+#pragma once
+#include <QString>
+#include <vector>
+
+class QWidget;
+
+// Every message box of the program goes through here, so tests can answer them without
+// a modal loop.
+namespace msgbox {
+// A plain information box with OK.
+void information(QWidget *parent, const QString &text);
+// A plain information box with OK and a caption.
+void information(QWidget *parent, const QString &caption, const QString &text);
+// A Yes/No question; true = Yes.
+bool question(QWidget *parent, const QString &caption, const QString &text);
+
+// Test seam: in test mode no box is shown; each call is recorded and answered at once.
+struct Shown {
+    bool isQuestion;
+    QString caption;
+    QString text;
+};
+void setTestMode(bool on);
+bool testMode();
+void setNextAnswer(bool yes); // answer of the next question (default No)
+const std::vector<Shown> &shown();
+void clearShown();
+} // namespace msgbox
