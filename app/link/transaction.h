@@ -30,6 +30,11 @@ enum class TxCommand {
 inline constexpr int kFrameSize = 1024;
 inline constexpr int kReplySize = 1024;
 inline constexpr int kTraceSize = 2048;
+// readResult when the last attempt's write failed and no read was made.
+inline constexpr int kTxNotRead = -2147483647 - 1;
+// readResult when the transport claimed success but reported a reply longer than the
+// 1024-byte reply buffer (or a negative length): the attempt counts as failed.
+inline constexpr int kTxReplyTooLong = -1024;
 
 struct TxResult {
     TxOutcome outcome = TxOutcome::NotBound;
@@ -49,7 +54,8 @@ typedef int (*TxDecodeFn)(const uint8_t *reply, int n, uint8_t (&store)[16][1024
 
 struct TxOptions {
     TxCommand command = TxCommand::Mode;
-    // Read configuration: the configuration block decoder (DecodeLoadReply).
+    // Read configuration: the configuration block decoder (DecodeLoadReply). Without one,
+    // a read result of 0 alone counts as success.
     TxDecodeFn decode = nullptr;
     // Called after each successful write, before the read (the IC card transcript).
     std::function<void(TxResult &)> afterWrite;
