@@ -1,0 +1,269 @@
+#include "link/msr_operations.h"
+
+#include "config/codec.h"
+#include "keycodes/key_names.h"
+#include "link/frames.h"
+#include "link/transaction.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// UI text indices.
+enum : int {
+    kHidOpenErrorText = 73,
+    kSerialOpenErrorText = 75,
+    kNoReaderText = 76,
+    kTooLongText = 77,
+    kDefaultKeyCodesText = 79,
+    kLoadSuccessfulText = 80,
+    kSettingSuccessfulText = 81,
+    kVersionCaptionText = 82,
+    kSaveText = 89,
+    kSaveErrorText = 90,
+    kSaveSuccessText = 91,
+    kLoadText = 92,
+    kLoadErrorText = 93,
+    kLoadSuccessText = 94,
+    kNormalModeText = 95,
+    kTestModeText = 98,
+    kVersionText = 101,
+    kSaveSuccessfulText = 111,
+};
+
+bool UsesHid(const TReaderLink &link) {
+    return link.ConnectionKind == 0;
+}
+
+int OpenErrorText(const TReaderLink &link) {
+    return UsesHid(link) ? kHidOpenErrorText : kSerialOpenErrorText;
+}
+
+TxResult Run(const TMsrContext &c, TxOptions opts,
+             const std::function<int(uint8_t (&)[kFrameSize])> &build) {
+    return RunTransaction(c.Link, build, opts, [&c](bool on) { c.Window.SetEnabled(on); });
+}
+
+// Puts a decoded configuration into the record and the window (Load and the probe).
+void ApplyDecoded(const TMsrContext &c, const TxResult &r) {
+    std::memcpy(c.Settings.LayerStore, r.store, sizeof c.Settings.LayerStore);
+    std::memcpy(c.Settings.LayerModes, r.modes, sizeof c.Settings.LayerModes);
+    RepackLayer1(c.Settings.LayerStore[kOptionsLayer]);
+    std::memset(c.Settings.NameCache, 0, sizeof c.Settings.NameCache);
+    BuildKeyNames(c.Settings.LayerModes, c.Settings.LayerStore, c.Settings.NameCache);
+    c.Window.RecordToControls();
+}
+
+std::unique_ptr<TxResult> ReadConfiguration(const TMsrContext &c) {
+    TxOptions opts;
+    opts.command = TxCommand::ReadConfiguration;
+    opts.decode = &DecodeLoadReply;
+    // The result carries a whole store image: keep it off the stack.
+    auto r = std::make_unique<TxResult>(Run(c, opts, frames::ReadConfiguration));
+    return r;
+}
+
+bool Succeeded(const TxResult &r) {
+    return r.outcome == TxOutcome::Ok || r.outcome == TxOutcome::EmptyImage;
+}
+
+} // namespace
+
+std::string RemoveBrand(std::string text) {
+    static const char kBrand[] = "KELDO";
+    const size_t n = sizeof kBrand - 1;
+    // Repeated until none is left, so that taking one out cannot join the pieces of
+    // another ("KEKELDOLDO").
+    for (bool found = true; found;) {
+        found = false;
+        for (size_t i = 0; i + n <= text.size(); ++i) {
+            size_t k = 0;
+            while (k < n && std::toupper(static_cast<unsigned char>(text[i + k])) == kBrand[k])
+                ++k;
+            if (k == n) {
+                text.erase(i, n);
+                found = true;
+                break;
+            }
+        }
+    }
+    return text;
+}
+
+void MsrProbe(const TMsrContext &c) {
+    if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
+        c.Window.Message(UsesHid(c.Link) ? kHidOpenError : kSerialOpenError);
+        return;
+    }
+    c.Window.SetPanel(0, kProbePanel);
+    const auto r = ReadConfiguration(c);
+    switch (r->outcome) {
+    case TxOutcome::NoReader:
+        if (UsesHid(c.Link)) c.Window.Message(kProbeNoDevice);
+        c.Window.SetPanel(1, kProbeError);
+        return;
+    case TxOutcome::DefaultKeyCodes:
+        c.Window.SetPanel(1, c.Text[kLoadErrorText]);
+        return;
+    case TxOutcome::NoAnswer:
+    case TxOutcome::FrameRejected:
+        c.Window.SetPanel(1, kProbeError);
+        return;
+    case TxOutcome::Ok:
+    case TxOutcome::EmptyImage:
+        c.Window.SetPanel(1, kProbeSuccess);
+        ApplyDecoded(c, *r);
+        return;
+    case TxOutcome::NotBound:
+    case TxOutcome::Busy:
+        return;
+    }
+}
+
+void MsrLoad(const TMsrContext &c) {
+    if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        return;
+    }
+    c.Window.SetPanel(0, c.Text[kLoadText]);
+    ClearLayers(c.Settings);
+    const auto r = ReadConfiguration(c);
+    if (Succeeded(*r)) {
+        c.Window.SetPanel(1, c.Text[kLoadSuccessText]);
+        ApplyDecoded(c, *r);
+        c.Window.Message(c.Text[kLoadSuccessfulText]);
+        return;
+    }
+    switch (r->outcome) {
+    case TxOutcome::DefaultKeyCodes:
+        c.Window.SetPanel(1, c.Text[kLoadErrorText]);
+        c.Window.Message(c.Text[kDefaultKeyCodesText]);
+        break;
+    case TxOutcome::NotBound:
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        break;
+    case TxOutcome::Busy:
+        break;
+    default:
+        c.Window.Message(c.Text[kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[kLoadErrorText]);
+        break;
+    }
+}
+
+void MsrSave(const TMsrContext &c) {
+    c.Window.SetPanel(0, c.Text[kSaveText]);
+    c.Window.ControlsToRecord();
+    if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        return;
+    }
+    const int language = c.Window.LanguageChoice();
+    bool tooLong = false;
+    TxOptions opts;
+    opts.command = TxCommand::WriteConfiguration;
+    // The encoder never changes the record, so every attempt sends the same frame.
+    const auto r = std::make_unique<TxResult>(Run(c, opts, [&](uint8_t(&frame)[kFrameSize]) {
+        frames::WriteConfigurationLead(frame);
+        int length = 0;
+        if (EncodeSaveBlock(c.Settings.LayerStore, c.Settings.LayerModes, language,
+                            c.Settings.CustomLanguage, frame, length) != kEncodeOk) {
+            tooLong = true;
+            return -1;
+        }
+        return length;
+    }));
+    switch (r->outcome) {
+    case TxOutcome::Ok:
+        c.Window.ShowSavedPorts();
+        c.Window.SetPanel(1, c.Text[kSaveSuccessText]);
+        c.Window.Message(c.Text[kSaveSuccessfulText]);
+        break;
+    case TxOutcome::FrameRejected:
+        c.Window.Message(c.Text[tooLong ? kTooLongText : kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        break;
+    case TxOutcome::NotBound:
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        break;
+    case TxOutcome::Busy:
+        break;
+    default:
+        c.Window.Message(c.Text[kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        break;
+    }
+}
+
+void MsrSetDefault(const TMsrContext &c) {
+    ClearLayers(c.Settings);
+    c.Window.ShowDefaults();
+    MsrSave(c);
+}
+
+void MsrSetMode(const TMsrContext &c, bool testMode) {
+    const int base = testMode ? kTestModeText : kNormalModeText; // +1 error, +2 success
+    c.Window.SetPanel(0, c.Text[base]);
+    TxOptions opts;
+    opts.command = TxCommand::Mode;
+    const auto r =
+        std::make_unique<TxResult>(Run(c, opts, testMode ? frames::TestMode : frames::NormalMode));
+    switch (r->outcome) {
+    case TxOutcome::Ok:
+        c.Window.SetPanel(1, c.Text[base + 2]);
+        c.Window.Message(c.Text[kSettingSuccessfulText]);
+        break;
+    case TxOutcome::NotBound:
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        c.Window.SetPanel(1, c.Text[base + 1]);
+        break;
+    case TxOutcome::Busy:
+        break;
+    default:
+        c.Window.Message(c.Text[kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[base + 1]);
+        break;
+    }
+}
+
+void MsrVersion(const TMsrContext &c) {
+    c.Window.SetPanel(0, c.Text[kVersionText]);
+    const bool hid = UsesHid(c.Link);
+    auto versionOf = [](const TxResult &r) {
+        const auto *p = reinterpret_cast<const char *>(r.reply);
+        return RemoveBrand(std::string(p, frames::VersionTextLength(r.reply, kReplySize)));
+    };
+    TxOptions opts;
+    opts.command = TxCommand::ReadVersion;
+    // Over USB HID the box is shown while the device is still open; over the serial
+    // transport once it is closed.
+    if (hid)
+        opts.beforeClose = [&](const TxResult &r) {
+            c.Window.VersionBox(c.Text[kVersionCaptionText], versionOf(r));
+        };
+    const auto r = std::make_unique<TxResult>(Run(c, opts, frames::ReadVersion));
+    switch (r->outcome) {
+    case TxOutcome::Ok:
+        if (!hid) c.Window.VersionBox(c.Text[kVersionCaptionText], versionOf(*r));
+        c.Window.SetPanel(1, c.Text[kVersionText + 2]);
+        break;
+    case TxOutcome::NotBound:
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        c.Window.SetPanel(1, c.Text[kVersionText + 1]);
+        break;
+    case TxOutcome::NoReader:
+        c.Window.SetPanel(1, c.Text[kVersionText + 1]);
+        c.Window.Message(c.Text[kNoReaderText]);
+        break;
+    case TxOutcome::Busy:
+        break;
+    default:
+        c.Window.Message(c.Text[kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[kVersionText + 1]);
+        break;
+    }
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The reader operations of the configuration window (probe, Load, Save, Set Default,
+// Normal Mode, Test Mode, Version), free of any window toolkit: the window is reached
+// through TMsrWindow, the reader through a reader transaction.
+
+#include "config/msr_settings.h"
+#include "link/reader_link.h"
+#include "shell/ui_text.h"
+
+#include <string>
+
+// What the operations need of the configuration window.
+class TMsrWindow {
+  public:
+    virtual ~TMsrWindow() = default;
+    virtual void SetPanel(int panel, const std::string &text) = 0;
+    // A plain information box with OK; returns once the user dismissed it.
+    virtual void Message(const std::string &text) = 0;
+    // The version box: a caption and the reader's own text (single-byte characters).
+    virtual void VersionBox(const std::string &caption, const std::string &text) = 0;
+    virtual void SetEnabled(bool enabled) = 0;
+    virtual void ControlsToRecord() = 0;
+    virtual void RecordToControls() = 0;
+    // An item index of the language list, or kUnknownLanguage while it shows "UNKNOW".
+    virtual int LanguageChoice() = 0;
+    // After a Save: the port captions take the port boxes' texts.
+    virtual void ShowSavedPorts() = 0;
+    // Set Default: the default control values, then pending events run.
+    virtual void ShowDefaults() = 0;
+};
+
+struct TMsrContext {
+    TReaderLink &Link;
+    TMsrSettings &Settings;
+    const TUiText &Text;
+    TMsrWindow &Window;
+};
+
+// Fixed texts of the connection probe.
+inline constexpr const char *kProbePanel = "MSR_INIT";
+inline constexpr const char *kProbeNoDevice = "Can't find MSR Device!";
+inline constexpr const char *kProbeError = "MSR_INIT ERROR";
+inline constexpr const char *kProbeSuccess = "MSR_INIT SUCCESS";
+
+void MsrProbe(const TMsrContext &c);
+void MsrLoad(const TMsrContext &c);
+void MsrSave(const TMsrContext &c);
+void MsrSetDefault(const TMsrContext &c);
+void MsrSetMode(const TMsrContext &c, bool testMode);
+void MsrVersion(const TMsrContext &c);
+
+// The version text as shown: every "KELDO", in any mix of case, taken out.
+std::string RemoveBrand(std::string text);
