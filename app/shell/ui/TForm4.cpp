@@ -1,0 +1,49 @@
+#include "shell/ui/TForm4.h"
+
+#include "link/ui/TForm2.h"
+#include "shell/ui/forms.h"
+#include "shell/ui/jpeg_picture.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+TForm4::TForm4(QWidget *parent) : QWidget(parent) {
+    setObjectName("Form4");
+    setWindowTitle(QStringLiteral("KELDO three in one 2014 ABOUT"));
+    setFixedSize(420, 190);
+
+    Image1 = new TPicture(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(16, 20, 120, 150);
+    Image1->setImage(DecodeJpegFile(QStringLiteral(":/pictures/about.jpg")));
+
+    Label1 = new QLabel(QString::fromUtf8("VERSION： KELDO three in one 2014 V1.00"), this);
+    Label1->setObjectName("Label1");
+    Label1->setGeometry(152, 40, 260, 24);
+    Label2 = new QLabel(QStringLiteral("DATE: 2014-06-30"), this);
+    Label2->setObjectName("Label2");
+    Label2->setGeometry(152, 76, 260, 24);
+
+    BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+    BitBtn1->setObjectName("BitBtn1");
+    BitBtn1->setGeometry(290, 140, 100, 30);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm4::BitBtn1Click);
+}
+
+void TForm4::BitBtn1Click() {
+    close();
+}
+
+void TForm4::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TForm4::closeEvent(QCloseEvent *event) {
+    event->accept();
+    if (Form2 != nullptr) Form2->setEnabled(true);
+}

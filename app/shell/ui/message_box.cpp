@@ -1,0 +1,58 @@
+#include "shell/ui/message_box.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace msgbox {
+namespace {
+bool gTestMode = false;
+bool gNextAnswer = false;
+std::vector<Shown> gShown;
+
+QString ApplicationCaption() {
+    return QGuiApplication::applicationDisplayName();
+}
+} // namespace
+
+void information(QWidget *parent, const QString &text) {
+    information(parent, ApplicationCaption(), text);
+}
+
+void information(QWidget *parent, const QString &caption, const QString &text) {
+    if (gTestMode) {
+        gShown.push_back({false, caption, text});
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool question(QWidget *parent, const QString &caption, const QString &text) {
+    if (gTestMode) {
+        gShown.push_back({true, caption, text});
+        const bool yes = gNextAnswer;
+        gNextAnswer = false;
+        return yes;
+    }
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void setTestMode(bool on) {
+    gTestMode = on;
+}
+bool testMode() {
+    return gTestMode;
+}
+void setNextAnswer(bool yes) {
+    gNextAnswer = yes;
+}
+const std::vector<Shown> &shown() {
+    return gShown;
+}
+void clearShown() {
+    gShown.clear();
+}
+} // namespace msgbox
