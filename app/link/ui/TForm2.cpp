@@ -1,6 +1,550 @@
+// The configuration window's layout and the copies between its widgets and the
+// plain control values that the mapping rules work on.
 #include "TForm2.h"
 
-TForm2::TForm2(QWidget *parent) : QWidget(parent) {
+#include "config/ui/TUpDown.h"
+#include "link/ui/TForm2View.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cstring>
+
+namespace {
+
+const char *const kOrderItems[] = {"0-All",   "1-CRC,ID",   "2-ID,FC",        "3-ID",
+                                   "4-Other", "5-Disabled", "6-Prefix&Suffix"};
+const char *const kSequenceItems[] = {"1-2-3", "1-3-2", "2-1-3", "2-3-1", "3-1-2", "3-2-1"};
+const char *const kLanguageItems[] = {"USA",     "Finland", "FRENCH",  "GERMAN",
+                                      "ITALIAN", "SPANISH", "JAPANESE"};
+
+QString Name(const char *kind, int n) {
+    return QStringLiteral("%1%2").arg(kind).arg(n);
+}
+
+} // namespace
+
+TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
     setObjectName("Form2");
     setWindowTitle(QStringLiteral("KM5530_MSR V1.00"));
+    View = std::make_unique<TMsrWindowView>(this);
+
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    auto *outer = new QVBoxLayout(central);
+
+    PageControl1 = new QTabWidget(central);
+    PageControl1->setObjectName("PageControl1");
+    const char *const tabCaptions[] = {"", "     ISO     ", "   JIS2   ", "   iButton   ",
+                                       "   IC_CARD   "};
+    for (int i = 1; i <= 4; ++i) {
+        TabSheet[i] = new QWidget;
+        TabSheet[i]->setObjectName(Name("TabSheet", i));
+        PageControl1->addTab(TabSheet[i], QString::fromLatin1(tabCaptions[i]));
+    }
+    BuildIsoPage(TabSheet[1]);
+    BuildJis2Page(TabSheet[2]);
+    BuildIButtonPage(TabSheet[3]);
+    BuildIcCardPage(TabSheet[4]);
+    outer->addWidget(PageControl1);
+
+    auto *buttons = new QHBoxLayout;
+    const char *const captions[] = {
+        "", "Load", "Normal Mode", "Test Mode", "Save", "Set Default", "Test MSR", "Button7", "",
+        "", "",     "Open File",   "Save File"};
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 11, 12}) {
+        Button[i] = new QPushButton(QString::fromLatin1(captions[i]), central);
+        Button[i]->setObjectName(Name("Button", i));
+        buttons->addWidget(Button[i]);
+    }
+    BitBtn1 = new QPushButton(QStringLiteral("EXIT"), central);
+    BitBtn1->setObjectName("BitBtn1");
+    buttons->addWidget(BitBtn1);
+    // Button7 is pressed by the sequence editors; the file buttons are kept for the
+    // settings-file operations but not offered.
+    for (int i : {7, 11, 12})
+        Button[i]->setVisible(false);
+    outer->addLayout(buttons);
+
+    BuildMenu();
+    BuildStatusBar();
+
+    connect(Button[1], &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button[2], &QPushButton::clicked, this, &TForm2::Button2Click);
+    connect(Button[3], &QPushButton::clicked, this, &TForm2::Button3Click);
+    connect(Button[4], &QPushButton::clicked, this, &TForm2::Button4Click);
+    connect(Button[5], &QPushButton::clicked, this, &TForm2::Button5Click);
+    connect(Button[6], &QPushButton::clicked, this, &TForm2::Button6Click);
+    connect(Button[7], &QPushButton::clicked, this, &TForm2::Button7Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
+    for (int t = 1; t <= 3; ++t)
+        connect(CheckBox[t], &QCheckBox::clicked, this, [this, t] { CheckBoxTrackClick(t); });
+    connect(ComboBox[4], &QComboBox::activated, this, &TForm2::ComboBox4Change);
+    connect(ComboBox[5], &QComboBox::activated, this, &TForm2::ComboBox5Change);
+    for (int i = 1; i <= 4; ++i)
+        connect(UpDown[i], &TUpDown::Pressed, this, [this, i](bool up) { StepUpDown(i, up); });
+
+    // Creation: the language list, an empty IC transcript, the JIS2 tab hidden and the
+    // ISO page active, nothing bound.
+    ComboBox[3]->setCurrentIndex(0);
+    Memo2->clear();
+    std::memset(MsrSettings.CustomLanguage, 0, sizeof MsrSettings.CustomLanguage);
+    PageControl1->setTabVisible(2, false);
+    PageControl1->setTabVisible(4, false);
+    PageControl1->setCurrentIndex(0);
+    ReaderLink.HidBound = 0;
+    ReaderLink.SerialBound = 0;
+    WriteControls(InitialControls());
+    resize(560, 470);
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::BuildIsoPage(QWidget *page) {
+    auto *grid = new QGridLayout(page);
+
+    auto *tracks = new QGroupBox(QStringLiteral("Tracks"), page);
+    tracks->setObjectName("GroupBox2");
+    auto *tg = new QGridLayout(tracks);
+    for (int t = 1; t <= 3; ++t) {
+        CheckBox[t] = new QCheckBox(QStringLiteral("Track %1:").arg(t), tracks);
+        tg->addWidget(CheckBox[t], t - 1, 0);
+        for (int k = 0; k < 2; ++k) {
+            int e = 2 * t - 1 + k;
+            auto *label =
+                new QLabel(QStringLiteral("%1 %2:").arg(k == 0 ? "SS" : "ES").arg(t), tracks);
+            Edit[e] = new QLineEdit(tracks);
+            label->setBuddy(Edit[e]);
+            tg->addWidget(label, t - 1, 1 + 2 * k);
+            tg->addWidget(Edit[e], t - 1, 2 + 2 * k);
+        }
+        CheckBox[t + 3] = new QCheckBox(QStringLiteral("Enter"), tracks);
+        tg->addWidget(CheckBox[t + 3], t - 1, 5);
+    }
+    grid->addWidget(tracks, 0, 0, 1, 3);
+
+    grid->addWidget(PickerGroup(QStringLiteral("Header"), 1), 1, 0);
+    grid->addWidget(PickerGroup(QStringLiteral("Separator"), 3), 1, 1);
+    grid->addWidget(PickerGroup(QStringLiteral("Suffix"), 5), 1, 2);
+
+    auto *others = new QGroupBox(QStringLiteral("Others"), page);
+    others->setObjectName("GroupBox3");
+    auto *og = new QGridLayout(others);
+    const char *const checks[] = {"Enable Beep", "Support IBM  Card",
+                                  "Output Data For Any Valid Track"};
+    for (int i = 0; i < 3; ++i) {
+        CheckBox[7 + i] = new QCheckBox(QString::fromLatin1(checks[i]), others);
+        og->addWidget(CheckBox[7 + i], i, 0, 1, 2);
+    }
+    ComboBox[1] = new QComboBox(others);
+    for (const char *item : kSequenceItems)
+        ComboBox[1]->addItem(QString::fromLatin1(item));
+    og->addWidget(new QLabel(QStringLiteral("Reading Sequence:"), others), 3, 0);
+    og->addWidget(ComboBox[1], 3, 1);
+    ComboBox[3] = new QComboBox(others);
+    for (const char *item : kLanguageItems)
+        ComboBox[3]->addItem(QString::fromLatin1(item));
+    // Shown while the reader's own language is not one of the list.
+    ComboBox[3]->setPlaceholderText(QStringLiteral("UNKNOW"));
+    og->addWidget(new QLabel(QStringLiteral("Language Selection:"), others), 4, 0);
+    og->addWidget(ComboBox[3], 4, 1);
+    grid->addWidget(others, 2, 0, 1, 3);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Port Setting"), page);
+    GroupBox1->setObjectName("GroupBox1");
+    auto *pg = new QGridLayout(GroupBox1);
+    ComboBox[2] = new QComboBox(GroupBox1);
+    ComboBox[6] = new QComboBox(GroupBox1);
+    for (int i : {2, 6})
+        ComboBox[i]->addItems({QStringLiteral("USB"), QStringLiteral("COM")});
+    Label13 = new QLabel(QStringLiteral("USB"), GroupBox1);
+    Label27 = new QLabel(QStringLiteral("USB"), GroupBox1);
+    Label13->setObjectName("Label13");
+    Label27->setObjectName("Label27");
+    pg->addWidget(new QLabel(QStringLiteral("Read Card From Port :"), GroupBox1), 0, 0);
+    pg->addWidget(ComboBox[2], 0, 1);
+    pg->addWidget(new QLabel(QStringLiteral("Card Current Port :"), GroupBox1), 0, 2);
+    pg->addWidget(Label13, 0, 3);
+    pg->addWidget(new QLabel(QStringLiteral("Ibutton From Port :"), GroupBox1), 1, 0);
+    pg->addWidget(ComboBox[6], 1, 1);
+    pg->addWidget(new QLabel(QStringLiteral("Ibutton Current Port:"), GroupBox1), 1, 2);
+    pg->addWidget(Label27, 1, 3);
+    GroupBox1->setVisible(false);
+    grid->addWidget(GroupBox1, 3, 0, 1, 3);
+
+    for (int e = 1; e <= 6; ++e) {
+        Edit[e]->setObjectName(Name("Edit", e));
+        Edit[e]->setMaxLength(1);
+        Edit[e]->setFixedWidth(32);
+    }
+    for (int i = 1; i <= 9; ++i)
+        CheckBox[i]->setObjectName(Name("CheckBox", i));
+    for (int i : {1, 2, 3, 6})
+        ComboBox[i]->setObjectName(Name("ComboBox", i));
+}
+
+void TForm2::BuildJis2Page(QWidget *page) {
+    auto *grid = new QGridLayout(page);
+    auto *jis = new QGroupBox(QStringLiteral("JIS2 Track"), page);
+    jis->setObjectName("GroupBox4");
+    auto *jg = new QGridLayout(jis);
+    for (int k = 0; k < 2; ++k) {
+        int e = 8 + k;
+        Edit[e] = new QLineEdit(jis);
+        Edit[e]->setObjectName(Name("Edit", e));
+        Edit[e]->setMaxLength(1);
+        Edit[e]->setFixedWidth(32);
+        jg->addWidget(new QLabel(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:"), jis), 0,
+                      2 * k);
+        jg->addWidget(Edit[e], 0, 2 * k + 1);
+    }
+    grid->addWidget(jis, 0, 0, 1, 2);
+    grid->addWidget(PickerGroup(QStringLiteral("Prefix"), 7), 1, 0);
+    grid->addWidget(PickerGroup(QStringLiteral("Suffix"), 9), 1, 1);
+    grid->setRowStretch(2, 1);
+}
+
+QWidget *TForm2::OrderRow(QWidget *parent, bool remove) {
+    const int combo = remove ? 5 : 4, from = remove ? 14 : 12, check = remove ? 11 : 10;
+    const int upFrom = remove ? 3 : 1;
+    auto *box =
+        new QGroupBox(remove ? QStringLiteral("Remove:") : QStringLiteral("Attach:"), parent);
+    box->setObjectName(remove ? "GroupBox6" : "GroupBox5");
+    auto *g = new QGridLayout(box);
+    ComboBox[combo] = new QComboBox(box);
+    ComboBox[combo]->setObjectName(Name("ComboBox", combo));
+    for (const char *item : kOrderItems)
+        ComboBox[combo]->addItem(QString::fromLatin1(item));
+    g->addWidget(new QLabel(QStringLiteral("Output Order"), box), 0, 0);
+    g->addWidget(ComboBox[combo], 0, 1, 1, 2);
+    const QString labels[] = {QStringLiteral("Extract From:"), QStringLiteral("Length:")};
+    for (int k = 0; k < 2; ++k) {
+        const int e = from + k, u = upFrom + k;
+        Edit[e] = new QLineEdit(box);
+        Edit[e]->setObjectName(Name("Edit", e));
+        Edit[e]->setReadOnly(true);
+        Edit[e]->setFixedWidth(40);
+        UpDown[u] = new TUpDown(box);
+        UpDown[u]->setObjectName(Name("UpDown", u));
+        g->addWidget(new QLabel(labels[k], box), 1 + k, 0);
+        g->addWidget(Edit[e], 1 + k, 1);
+        g->addWidget(UpDown[u], 1 + k, 2);
+    }
+    CheckBox[check] = new QCheckBox(QStringLiteral("Enable Beep"), box);
+    CheckBox[check]->setObjectName(Name("CheckBox", check));
+    g->addWidget(CheckBox[check], 3, 0, 1, 3);
+    return box;
+}
+
+void TForm2::BuildIButtonPage(QWidget *page) {
+    auto *grid = new QGridLayout(page);
+    auto *sentinels = new QWidget(page);
+    auto *sl = new QHBoxLayout(sentinels);
+    for (int k = 0; k < 2; ++k) {
+        int e = 10 + k;
+        Edit[e] = new QLineEdit(sentinels);
+        Edit[e]->setObjectName(Name("Edit", e));
+        Edit[e]->setMaxLength(1);
+        Edit[e]->setFixedWidth(32);
+        sl->addWidget(new QLabel(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:")));
+        sl->addWidget(Edit[e]);
+    }
+    sl->addStretch();
+    grid->addWidget(sentinels, 0, 0, 1, 2);
+    grid->addWidget(OrderRow(page, false), 1, 0);
+    grid->addWidget(OrderRow(page, true), 1, 1);
+
+    for (int remove = 0; remove < 2; ++remove) {
+        auto *box =
+            new QGroupBox(remove ? QStringLiteral("Remove") : QStringLiteral("Attach"), page);
+        box->setObjectName(remove ? "GroupBox8" : "GroupBox7");
+        auto *bl = new QHBoxLayout(box);
+        bl->addWidget(PickerGroup(QStringLiteral("Prefix"), remove ? 15 : 11));
+        bl->addWidget(PickerGroup(QStringLiteral("Suffix"), remove ? 17 : 13));
+        grid->addWidget(box, 2, remove);
+    }
+    grid->setRowStretch(3, 1);
+}
+
+void TForm2::BuildIcCardPage(QWidget *page) {
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    auto *grid = new QGridLayout(page);
+    auto *operation = new QGroupBox(QStringLiteral("Operation:"), page);
+    auto *ol = new QHBoxLayout(operation);
+    const char *const captions[] = {"IC POWER UP", "IC POWER DOWN", "SEND"};
+    for (int i = 8; i <= 10; ++i) {
+        Button[i] = new QPushButton(QString::fromLatin1(captions[i - 8]));
+        Button[i]->setObjectName(Name("Button", i));
+    }
+    ol->addWidget(Button[8]);
+    ol->addWidget(Button[9]);
+    grid->addWidget(operation, 0, 0, 1, 2);
+    auto *apdu = new QGroupBox(QStringLiteral("APDU:"), page);
+    auto *al = new QHBoxLayout(apdu);
+    Edit[7] = new QLineEdit(apdu);
+    Edit[7]->setObjectName("Edit7");
+    Edit[7]->setFont(fixed);
+    al->addWidget(Edit[7]);
+    al->addWidget(Button[10]);
+    grid->addWidget(apdu, 1, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Recevie:"), page), 2, 0);
+    Memo2 = new QPlainTextEdit(page);
+    Memo2->setObjectName("Memo2");
+    Memo2->setFont(fixed);
+    grid->addWidget(Memo2, 3, 0, 1, 2);
+    auto *message = new QGroupBox(QStringLiteral("Message:"), page);
+    auto *ml = new QVBoxLayout(message);
+    Memo1 = new QPlainTextEdit(message);
+    Memo1->setObjectName("Memo1");
+    Memo1->setFont(fixed);
+    ml->addWidget(Memo1);
+    grid->addWidget(message, 4, 0, 1, 2);
+}
+
+QGroupBox *TForm2::PickerGroup(const QString &caption, int asciiButton) {
+    auto *box = new QGroupBox(caption);
+    auto *l = new QHBoxLayout(box);
+    for (int k = 0; k < 2; ++k) {
+        const int n = asciiButton + k;
+        RadioButton[n] =
+            new QRadioButton(k == 0 ? QStringLiteral("ASCII") : QStringLiteral("Code"), box);
+        RadioButton[n]->setObjectName(Name("RadioButton", n));
+        // The pair shows the layer's mode, which may be neither; only the editors change it.
+        RadioButton[n]->setAutoExclusive(false);
+        RadioButton[n]->installEventFilter(this);
+        l->addWidget(RadioButton[n]);
+    }
+    return box;
+}
+
+void TForm2::BuildMenu() {
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName("MainMenu1");
+    Operations1 = MainMenu1->addMenu(QStringLiteral("Operations"));
+    Operations1->setObjectName("Operations1");
+    auto item = [this](QMenu *menu, const char *name, const char *caption) {
+        QAction *a = menu->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+    Load1 = item(Operations1, "Load1", "Load");
+    NomalMode1 = item(Operations1, "NomalMode1", "Nomal Mode");
+    TestMode1 = item(Operations1, "TestMode1", "Test Mode");
+    Save1 = item(Operations1, "Save1", "Save");
+    SetDefault1 = item(Operations1, "SetDefault1", "Set Default");
+    Operations1->addSeparator();
+    OpenFile1 = item(Operations1, "OpenFile1", "Open File");
+    SaveFile1 = item(Operations1, "SaveFile1", "Save File");
+    Exit1 = item(Operations1, "Exit1", "Test MSR");
+    ICCARDTEST1 = item(Operations1, "ICCARDTEST1", "IC CARD TEST");
+    ICCARDTEST1Separator = Operations1->addSeparator();
+    CurrentConnection1Menu = Operations1->addMenu(QStringLiteral("Current Connection"));
+    CurrentConnection1 = CurrentConnection1Menu->menuAction();
+    CurrentConnection1->setObjectName("CurrentConnection1");
+    CurrentConnection1Menu->setObjectName("CurrentConnection1Menu");
+    item(CurrentConnection1Menu, "USB1", "USB");
+    for (int i = 1; i <= 8; ++i)
+        item(CurrentConnection1Menu, QStringLiteral("COM%11").arg(i).toLatin1().constData(),
+             QStringLiteral("COM%1").arg(i).toLatin1().constData());
+    EXIT2 = item(Operations1, "EXIT2", "EXIT");
+    for (QAction *hidden :
+         {OpenFile1, SaveFile1, ICCARDTEST1, ICCARDTEST1Separator, CurrentConnection1})
+        hidden->setVisible(false);
+
+    Help1 = MainMenu1->addMenu(QStringLiteral("Help"));
+    Help1->setObjectName("Help1");
+    Version1 = item(Help1, "Version1", "Version");
+    About1 = item(Help1, "About1", "About");
+
+    // A menu item runs its button's action, so both behave the same.
+    connect(Load1, &QAction::triggered, this, &TForm2::Button1Click);
+    connect(NomalMode1, &QAction::triggered, this, &TForm2::Button2Click);
+    connect(TestMode1, &QAction::triggered, this, &TForm2::Button3Click);
+    connect(Save1, &QAction::triggered, this, &TForm2::Button4Click);
+    connect(SetDefault1, &QAction::triggered, this, &TForm2::Button5Click);
+    connect(Exit1, &QAction::triggered, this, &TForm2::Button6Click);
+    connect(EXIT2, &QAction::triggered, this, &TForm2::BitBtn1Click);
+    connect(Version1, &QAction::triggered, this, &TForm2::Version1Click);
+    connect(About1, &QAction::triggered, this, &TForm2::About1Click);
+}
+
+void TForm2::BuildStatusBar() {
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 2; ++i) {
+        Panel[i] = new QLabel(StatusBar1);
+        Panel[i]->setObjectName(Name("StatusBar1Panel", i));
+        Panel[i]->setFrameShape(QFrame::Panel);
+        Panel[i]->setFrameShadow(QFrame::Sunken);
+    }
+    // Panel 1 starts at 50 pixels and, as the last panel, takes the rest of the bar.
+    Panel[0]->setFixedWidth(170);
+    Panel[1]->setMinimumWidth(50);
+    StatusBar1->addWidget(Panel[0]);
+    StatusBar1->addWidget(Panel[1], 1);
+}
+
+QString TForm2::PanelText(int panel) const {
+    return panel >= 0 && panel < 2 ? Panel[panel]->text() : QString();
+}
+
+void TForm2::SetPanelText(int panel, const QString &text) {
+    if (panel >= 0 && panel < 2) Panel[panel]->setText(text);
+}
+
+// --- the copies between widgets and the plain control values -------------------------
+
+namespace {
+bool IsMappedEdit(int e) {
+    return e >= 1 && e <= 15 && e != 7;
+}
+} // namespace
+
+void TForm2::ReadControls(TMsrControls &c) const {
+    for (int e = 1; e <= 15; ++e)
+        if (IsMappedEdit(e)) {
+            c.Edit[e] = Edit[e]->text().toLatin1().toStdString();
+            c.EditEnabled[e] = Edit[e]->isEnabled();
+        }
+    for (int i = 1; i <= 11; ++i) {
+        c.Check[i] = CheckBox[i]->isChecked();
+        c.CheckEnabled[i] = CheckBox[i]->isEnabled();
+    }
+    for (int i = 1; i <= 4; ++i)
+        c.UpDownEnabled[i] = UpDown[i]->isEnabled();
+    c.ReadingSequence = ComboBox[1]->currentIndex();
+    c.Language = LanguageChoice();
+    c.CardPort = ComboBox[2]->currentIndex();
+    c.IButtonPort = ComboBox[6]->currentIndex();
+    c.Label13 = Label13->text().toStdString();
+    c.Label27 = Label27->text().toStdString();
+    c.AttachOrder = ComboBox[4]->currentIndex();
+    c.RemoveOrder = ComboBox[5]->currentIndex();
+    for (int p = 0; p < 9; ++p) {
+        const TPicker &k = kPickers[p];
+        c.Pair[p] = RadioButton[k.CodeButton]->isChecked()    ? TPairState::Code
+                    : RadioButton[k.AsciiButton]->isChecked() ? TPairState::Ascii
+                                                              : TPairState::None;
+    }
+}
+
+void TForm2::WriteControls(const TMsrControls &c) {
+    for (int e = 1; e <= 15; ++e)
+        if (IsMappedEdit(e)) {
+            Edit[e]->setText(QString::fromLatin1(c.Edit[e].data(), qsizetype(c.Edit[e].size())));
+            Edit[e]->setEnabled(c.EditEnabled[e]);
+            SetEditColour(Edit[e]);
+        }
+    for (int i = 1; i <= 11; ++i) {
+        CheckBox[i]->setChecked(c.Check[i]);
+        CheckBox[i]->setEnabled(c.CheckEnabled[i]);
+    }
+    for (int i = 1; i <= 4; ++i)
+        UpDown[i]->setEnabled(c.UpDownEnabled[i]);
+    ComboBox[1]->setCurrentIndex(c.ReadingSequence);
+    ComboBox[3]->setCurrentIndex(c.Language >= 0 && c.Language < kListedLanguages ? c.Language
+                                                                                  : -1);
+    ComboBox[2]->setCurrentIndex(c.CardPort);
+    ComboBox[6]->setCurrentIndex(c.IButtonPort);
+    Label13->setText(QString::fromStdString(c.Label13));
+    Label27->setText(QString::fromStdString(c.Label27));
+    ComboBox[4]->setCurrentIndex(c.AttachOrder);
+    ComboBox[5]->setCurrentIndex(c.RemoveOrder);
+    for (int p = 0; p < 9; ++p) {
+        const TPicker &k = kPickers[p];
+        RadioButton[k.AsciiButton]->setChecked(c.Pair[p] == TPairState::Ascii);
+        RadioButton[k.CodeButton]->setChecked(c.Pair[p] == TPairState::Code);
+    }
+}
+
+void TForm2::SetEditColour(QLineEdit *edit) {
+    // A switched-off track's sentinels take the button-face colour, as the window's own.
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Base, edit->isEnabled() ? palette().color(QPalette::Base)
+                                                 : palette().color(QPalette::Button));
+    edit->setPalette(p);
+}
+
+int TForm2::LanguageChoice() const {
+    const int i = ComboBox[3]->currentIndex();
+    return i >= 0 ? i : kLanguageUnknown;
+}
+
+void TForm2::ControlsToRecord() {
+    TMsrControls c;
+    ReadControls(c);
+    ::ControlsToRecord(c, MsrSettings);
+}
+
+void TForm2::RecordToControls() {
+    TMsrControls c;
+    ReadControls(c);
+    ::RecordToControls(MsrSettings, c);
+    WriteControls(c);
+}
+
+void TForm2::CheckBoxTrackClick(int track) {
+    TMsrControls c;
+    ReadControls(c);
+    TrackClickRule(c, track);
+    WriteControls(c);
+}
+
+void TForm2::ComboBox4Change() {
+    TMsrControls c;
+    ReadControls(c);
+    OrderChangeRule(c, false);
+    WriteControls(c);
+}
+
+void TForm2::ComboBox5Change() {
+    TMsrControls c;
+    ReadControls(c);
+    OrderChangeRule(c, true);
+    WriteControls(c);
+}
+
+void TForm2::StepUpDown(int upDown, bool up) {
+    QLineEdit *edit = Edit[upDown + 11];
+    edit->setText(QString::number(UpDownStep(edit->text().toInt(), up)));
+}
+
+void TForm2::Button7Click() {
+    TMsrControls c;
+    ReadControls(c);
+    PairsFromModes(MsrSettings, c);
+    WriteControls(c);
+    QCoreApplication::processEvents();
+}
+
+bool TForm2::eventFilter(QObject *watched, QEvent *event) {
+    const auto type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
+        (type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space)) {
+        for (int n = 1; n <= 18; ++n)
+            if (watched == RadioButton[n]) {
+                RadioButtonMouseDown(n);
+                // The pair keeps showing the record's mode; the editor decides.
+                return true;
+            }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -1,0 +1,164 @@
+// The configuration window's life (showing, closing) and its operations, which run in
+// the Qt-free msr_operations over the window view below.
+#include "TForm2.h"
+
+#include "keycodes/ui/TForm5.h"
+#include "keycodes/ui/TForm6.h"
+#include "link/msr_operations.h"
+#include "link/ui/TForm2View.h"
+#include "shell/ui/TForm1.h"
+#include "shell/ui/TForm4.h"
+#include "shell/ui/forms.h"
+#include "shell/ui/message_box.h"
+#include "shell/ui/program_exit.h"
+#include "tests/ui/TForm3.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QShowEvent>
+
+namespace {
+// The texts of the chooser; a window used without one (in tests) reads its own copy.
+const TUiText &Texts() {
+    if (Form1) return Form1->UiText;
+    static const TUiText own = [] {
+        TUiText t;
+        t.Fill();
+        return t;
+    }();
+    return own;
+}
+} // namespace
+
+TMsrContext TForm2::Context() {
+    return TMsrContext{ReaderLink, MsrSettings, Texts(), *View};
+}
+
+void TForm2::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    // Restoring from minimised is not a new showing.
+    if (!event->spontaneous()) FormShow();
+}
+
+void TForm2::FormShow() {
+    ComboBox[1]->setCurrentIndex(0);
+    ComboBox[2]->setCurrentIndex(0);
+    ClearLayers(MsrSettings);
+    if (Form1 && Form1->PortChoice.FirstShowMsr == 1) {
+        const auto ask = [](const char *caption) {
+            if (msgbox::question(nullptr, QString::fromLatin1(caption),
+                                 QString::fromLatin1(kCloseQuestion)))
+                EndProgram();
+        };
+        if (BindReaderLink(ReaderLink, ask, HidLibraryFile.c_str(), SerialLibraryFile.c_str()) !=
+            BindResult::Ok)
+            return;
+    }
+    if (Form1) {
+        const TPortChoice &choice = Form1->PortChoice;
+        ReaderLink.ConnectionKind = choice.ConnectionKind;
+        if (choice.IButtonOnSerial == 1) ReaderLink.SerialPort = choice.SerialPort;
+    }
+    MsrProbe(Context());
+}
+
+void TForm2::closeEvent(QCloseEvent *event) {
+    if (Form1 && !ProgramEndRequested()) {
+        Form1->PortChoice.FirstShowMsr = 0;
+        Form1->show();
+    }
+    event->accept();
+}
+
+void TForm2::BitBtn1Click() {
+    close();
+}
+
+void TForm2::Button1Click() {
+    MsrLoad(Context());
+}
+void TForm2::Button2Click() {
+    MsrSetMode(Context(), false);
+}
+void TForm2::Button3Click() {
+    MsrSetMode(Context(), true);
+}
+void TForm2::Button4Click() {
+    MsrSave(Context());
+}
+void TForm2::Button5Click() {
+    MsrSetDefault(Context());
+}
+void TForm2::Version1Click() {
+    MsrVersion(Context());
+}
+
+void TForm2::Button6Click() {
+    if (!Form3) return;
+    setEnabled(false);
+    Form3->show();
+}
+
+void TForm2::About1Click() {
+    if (!Form4) return;
+    setEnabled(false);
+    Form4->show();
+}
+
+void TForm2::RadioButtonMouseDown(int radioButton) {
+    const TPicker *p = PickerOfButton(radioButton);
+    if (!p) return;
+    MsrSettings.EditedSequence = p->EditedSequence;
+    QWidget *editor = radioButton == p->AsciiButton ? static_cast<QWidget *>(Form6)
+                                                    : static_cast<QWidget *>(Form5);
+    if (!editor) return;
+    setEnabled(false);
+    editor->show();
+}
+
+// --- the view ------------------------------------------------------------------------
+
+void TMsrWindowView::SetPanel(int panel, const std::string &text) {
+    Form->SetPanelText(panel, QString::fromStdString(text));
+}
+
+void TMsrWindowView::Message(const std::string &text) {
+    msgbox::information(Form, QString::fromStdString(text));
+}
+
+void TMsrWindowView::VersionBox(const std::string &caption, const std::string &text) {
+    // The reader's text is single-byte characters; the box has no owner window.
+    msgbox::information(nullptr, QString::fromStdString(caption),
+                        QString::fromLatin1(text.data(), qsizetype(text.size())));
+}
+
+void TMsrWindowView::SetEnabled(bool enabled) {
+    Form->setEnabled(enabled);
+}
+void TMsrWindowView::ControlsToRecord() {
+    Form->ControlsToRecord();
+}
+
+void TMsrWindowView::RecordToControls() {
+    Form->RecordToControls();
+    QCoreApplication::processEvents();
+}
+
+int TMsrWindowView::LanguageChoice() {
+    return Form->LanguageChoice();
+}
+
+void TMsrWindowView::ShowSavedPorts() {
+    Form->Label13->setText(Form->ComboBox[2]->currentText());
+    Form->Label27->setText(Form->ComboBox[6]->currentText());
+}
+
+void TMsrWindowView::ShowDefaults() {
+    TMsrControls c;
+    Form->ReadControls(c);
+    DefaultControls(c);
+    Form->WriteControls(c);
+    QCoreApplication::processEvents();
+}
