@@ -1,0 +1,624 @@
+// hidapi's C API over one virtual reader, and the control API tests use to steer it.
+#include "reader.h"
+#include "virtual_reader.h"
+
+#include <hidapi/hidapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern "C" HID_API_EXPORT int hid_get_report_descriptor(hid_device *dev, unsigned char *buf,
+                                                        size_t buf_size);
+
+using Clock = std::chrono::steady_clock;
+
+struct QueuedReport {
+    std::vector<uint8_t> bytes;
+    Clock::time_point ready;
+};
+
+struct hid_device_ {
+    std::deque<QueuedReport> queue;
+    std::vector<uint8_t> message; // staged bytes of the message being received
+    size_t expected = 0;          // staged length of that message, 0 = none started
+    uint8_t lead = 0;
+    bool nonblocking = false;
+};
+
+namespace {
+
+constexpr const char *kReaderPath = "virtual-reader:0";
+constexpr size_t kLogLimit = 4096;
+
+struct Device {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    vr::ReaderState reader;
+    unsigned short vendor = 0x10C4, product = 0x847C, release = 0x0101;
+    int reportLength = 65;
+    bool descriptorAvailable = true;
+    std::vector<uint8_t> customDescriptor;
+    bool present = true;
+    int otherDevices = 0;
+    bool silent = false;
+    int status = -1;
+    int commandStatus[256];
+    int spuriousCount = 0, spuriousByte = 0;
+    int delayUs = 0;
+    int stallMs = 0;
+    bool failWhenEmpty = false;
+    std::optional<vr::Answer> nextReply;
+    std::optional<std::vector<uint8_t>> nextRaw;
+    std::deque<std::vector<uint8_t>> written, messages;
+    std::set<hid_device *> handles;
+
+    Device() { reset(); }
+    void reset() {
+        vr::ResetReader(reader);
+        vendor = 0x10C4;
+        product = 0x847C;
+        release = 0x0101;
+        reportLength = 65;
+        descriptorAvailable = true;
+        customDescriptor.clear();
+        present = true;
+        otherDevices = 0;
+        silent = false;
+        status = -1;
+        std::fill(std::begin(commandStatus), std::end(commandStatus), -1);
+        spuriousCount = spuriousByte = 0;
+        delayUs = stallMs = 0;
+        failWhenEmpty = false;
+        nextReply.reset();
+        nextRaw.reset();
+        written.clear();
+        messages.clear();
+        for (hid_device *h : handles) {
+            h->queue.clear();
+            h->message.clear();
+            h->expected = 0;
+        }
+    }
+};
+
+Device &D() {
+    static Device *device = new Device; // never destroyed: handles may outlive static teardown
+    return *device;
+}
+
+void Log(std::deque<std::vector<uint8_t>> &log, std::vector<uint8_t> entry) {
+    log.push_back(std::move(entry));
+    if (log.size() > kLogLimit) log.pop_front();
+}
+
+// Waits until `t` closely: the pacing has to be accurate to a few microseconds for the
+// benchmark's wire-time comparison, which a plain sleep (timer slack) is not.
+void SleepUntil(Clock::time_point t) {
+    auto early = t - std::chrono::microseconds(200);
+    if (Clock::now() < early) std::this_thread::sleep_until(early);
+    while (Clock::now() < t)
+        std::this_thread::yield();
+}
+
+std::vector<uint8_t> GeneratedDescriptor(int n) {
+    unsigned count = unsigned(n - 1);
+    uint8_t lo = uint8_t(count), hi = uint8_t(count >> 8);
+    return {0x06, 0x00, 0xFF,                         // usage page (vendor)
+            0x09, 0x01,                               // usage
+            0xA1, 0x01,                               // collection (application)
+            0x85, 0x08,                               // report id 8
+            0x15, 0x00, 0x26, 0xFF, 0x00,             // logical 0..255
+            0x75, 0x08,                               // report size 8
+            0x96, lo,   hi,                           // report count n - 1
+            0x09, 0x01, 0x81, 0x02,                   // input
+            0x96, lo,   hi,   0x09, 0x01, 0x91, 0x02, // output
+            0xC0};
+}
+
+// Cuts an answer into the reader's reports and queues them, paced.
+void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_point start) {
+    const int n = d.reportLength;
+    std::vector<std::vector<uint8_t>> reports;
+    const int length = int(a.payload.size());
+    std::vector<uint8_t> first(size_t(n), 0);
+    first[0] = 0x08;
+    first[1] = uint8_t(a.status);
+    if (n > 3) {
+        first[2] = uint8_t(length >> 8);
+        first[3] = uint8_t(length);
+    }
+    size_t at = 0;
+    for (int i = 4; i < n && at < a.payload.size(); ++i)
+        first[size_t(i)] = a.payload[at++];
+    reports.push_back(first);
+    const int continuations = n > 2 ? (length + 2) / (n - 2) : 0;
+    for (int j = 0; j < continuations; ++j) {
+        for (int k = 0; k < d.spuriousCount; ++k) {
+            std::vector<uint8_t> junk(size_t(n), 0xEE);
+            junk[0] = 0x08;
+            junk[1] = uint8_t(d.spuriousByte);
+            reports.push_back(junk);
+        }
+        std::vector<uint8_t> next(size_t(n), 0);
+        next[0] = 0x08;
+        next[1] = 0xB0;
+        for (int i = 2; i < n && at < a.payload.size(); ++i)
+            next[size_t(i)] = a.payload[at++];
+        reports.push_back(next);
+    }
+    auto step = std::chrono::microseconds(d.delayUs);
+    auto t = start;
+    for (auto &r : reports) {
+        t += step;
+        h->queue.push_back({std::move(r), t});
+    }
+}
+
+void QueueRaw(Device &d, hid_device *h, const std::vector<uint8_t> &raw, Clock::time_point start) {
+    const size_t n = size_t(d.reportLength);
+    auto t = start;
+    for (size_t at = 0; at < raw.size(); at += n) {
+        std::vector<uint8_t> r(n, 0);
+        std::memcpy(r.data(), raw.data() + at, std::min(n, raw.size() - at));
+        t += std::chrono::microseconds(d.delayUs);
+        h->queue.push_back({std::move(r), t});
+    }
+}
+
+// A complete message arrived on handle h: answer it.
+void Answer(Device &d, hid_device *h, Clock::time_point start) {
+    uint8_t command = uint8_t(h->lead | 0x80);
+    const uint8_t *payload = h->message.data() + 2;
+    size_t size = h->message.size() - 2;
+    std::vector<uint8_t> entry{command};
+    entry.insert(entry.end(), payload, payload + size);
+    Log(d.messages, std::move(entry));
+
+    if (d.nextRaw) {
+        QueueRaw(d, h, *d.nextRaw, start);
+        d.nextRaw.reset();
+    } else if (d.silent) {
+        // taken, never answered
+    } else if (d.nextReply) {
+        QueueAnswer(d, h, *d.nextReply, start);
+        d.nextReply.reset();
+    } else if (d.status >= 0 || d.commandStatus[command] >= 0) {
+        vr::Answer a;
+        a.status = d.status >= 0 ? d.status : d.commandStatus[command];
+        QueueAnswer(d, h, a, start);
+    } else {
+        QueueAnswer(d, h, vr::Process(d.reader, command, payload, size), start);
+    }
+    d.arrived.notify_all();
+}
+
+} // namespace
+
+// hidapi's header marks nothing for export on Linux; these definitions are the API.
+#pragma GCC visibility push(default)
+extern "C" {
+
+// ---------------------------------------------------------------- hidapi
+
+int HID_API_EXPORT hid_init(void) {
+    return 0;
+}
+int HID_API_EXPORT hid_exit(void) {
+    return 0;
+}
+
+static hid_device_info *NewInfo(const char *path, unsigned short vid, unsigned short pid,
+                                unsigned short release) {
+    auto *info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
+    info->path = strdup(path);
+    info->vendor_id = vid;
+    info->product_id = pid;
+    info->release_number = release;
+    info->serial_number = wcsdup(L"0001");
+    info->manufacturer_string = wcsdup(L"Virtual");
+    info->product_string = wcsdup(L"Virtual card reader");
+    info->usage_page = 0xFF00;
+    info->usage = 1;
+    info->bus_type = HID_API_BUS_USB;
+    return info;
+}
+
+struct hid_device_info HID_API_EXPORT *hid_enumerate(unsigned short vendor_id,
+                                                     unsigned short product_id) {
+    Device &d = D();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    hid_device_info *head = nullptr, **tail = &head;
+    auto add = [&](hid_device_info *info) {
+        if ((vendor_id && info->vendor_id != vendor_id) ||
+            (product_id && info->product_id != product_id)) {
+            hid_device_info *one = info;
+            hid_free_enumeration(one);
+            return;
+        }
+        *tail = info;
+        tail = &info->next;
+    };
+    for (int i = 0; i < d.otherDevices; ++i) {
+        char path[48];
+        std::snprintf(path, sizeof path, "virtual-other:%d", i);
+        add(NewInfo(path, 0x1234, uint16_t(1 + i), 0x0100));
+    }
+    if (d.present) add(NewInfo(kReaderPath, d.vendor, d.product, d.release));
+    return head;
+}
+
+void HID_API_EXPORT hid_free_enumeration(struct hid_device_info *devs) {
+    while (devs) {
+        hid_device_info *next = devs->next;
+        std::free(devs->path);
+        std::free(devs->serial_number);
+        std::free(devs->manufacturer_string);
+        std::free(devs->product_string);
+        std::free(devs);
+        devs = next;
+    }
+}
+
+hid_device HID_API_EXPORT *hid_open_path(const char *path) {
+    Device &d = D();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (!path || std::strcmp(path, kReaderPath) != 0 || !d.present) return nullptr;
+    auto *h = new hid_device_;
+    d.handles.insert(h);
+    return h;
+}
+
+hid_device HID_API_EXPORT *hid_open(unsigned short vendor_id, unsigned short product_id,
+                                    const wchar_t *) {
+    Device &d = D();
+    {
+        std::lock_guard<std::mutex> lock(d.mutex);
+        if (!d.present || d.vendor != vendor_id || d.product != product_id) return nullptr;
+    }
+    return hid_open_path(kReaderPath);
+}
+
+void HID_API_EXPORT hid_close(hid_device *dev) {
+    if (!dev) return;
+    Device &d = D();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (!d.handles.erase(dev)) {
+        // Closing a handle twice is a fault of the caller: stop loudly, as hidapi would crash.
+        std::fprintf(stderr, "virtual reader: hid_close on a handle that is not open\n");
+        std::abort();
+    }
+    delete dev;
+}
+
+int HID_API_EXPORT hid_write(hid_device *dev, const unsigned char *data, size_t length) {
+    Device &d = D();
+    int stallMs, delayUs;
+    {
+        std::lock_guard<std::mutex> lock(d.mutex);
+        stallMs = d.stallMs;
+        delayUs = d.delayUs;
+    }
+    if (stallMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
+    if (delayUs > 0) SleepUntil(Clock::now() + std::chrono::microseconds(delayUs));
+
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (!d.handles.count(dev)) {
+        std::fprintf(stderr, "virtual reader: hid_write on a handle that is not open\n");
+        std::abort();
+    }
+    if (!d.present) return -1;
+    Log(d.written, std::vector<uint8_t>(data, data + length));
+    if (length < 3) return int(length);
+
+    if (dev->expected == 0) { // first report of a message: lead byte, then the staged length
+        if (length < 4) return int(length);
+        dev->lead = data[1];
+        dev->expected = size_t(data[2]) * 256 + data[3] + 2;
+        dev->message.clear();
+    }
+    size_t take = std::min(length - 2, dev->expected - dev->message.size());
+    dev->message.insert(dev->message.end(), data + 2, data + 2 + take);
+    if (dev->message.size() == dev->expected) {
+        Answer(d, dev, Clock::now());
+        dev->expected = 0;
+        dev->message.clear();
+    }
+    return int(length);
+}
+
+int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t length,
+                                    int milliseconds) {
+    Device &d = D();
+    std::unique_lock<std::mutex> lock(d.mutex);
+    auto deadline = milliseconds < 0 ? Clock::now() + std::chrono::hours(24 * 365)
+                                     : Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        if (!d.handles.count(dev)) {
+            std::fprintf(stderr, "virtual reader: hid_read on a handle that is not open\n");
+            std::abort();
+        }
+        if (!d.present) return -1;
+        auto now = Clock::now();
+        if (!dev->queue.empty()) {
+            QueuedReport &head = dev->queue.front();
+            if (head.ready <= now) {
+                size_t n = std::min(length, head.bytes.size());
+                std::memcpy(data, head.bytes.data(), n);
+                dev->queue.pop_front();
+                return int(n);
+            }
+            if (milliseconds == 0 || now >= deadline) return 0;
+            auto until = std::min(head.ready, deadline);
+            lock.unlock();
+            SleepUntil(until);
+            lock.lock();
+            continue;
+        }
+        if (d.failWhenEmpty) return -1;
+        if (milliseconds == 0 || now >= deadline) return 0;
+        d.arrived.wait_until(lock, deadline);
+    }
+}
+
+int HID_API_EXPORT hid_read(hid_device *dev, unsigned char *data, size_t length) {
+    return hid_read_timeout(dev, data, length, dev && dev->nonblocking ? 0 : -1);
+}
+
+int HID_API_EXPORT hid_set_nonblocking(hid_device *dev, int nonblock) {
+    std::lock_guard<std::mutex> lock(D().mutex);
+    dev->nonblocking = nonblock != 0;
+    return 0;
+}
+
+int HID_API_EXPORT hid_get_report_descriptor(hid_device *, unsigned char *buf, size_t buf_size) {
+    Device &d = D();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    if (!d.descriptorAvailable || !d.present) return -1;
+    std::vector<uint8_t> bytes =
+        d.customDescriptor.empty() ? GeneratedDescriptor(d.reportLength) : d.customDescriptor;
+    size_t n = std::min(buf_size, bytes.size());
+    std::memcpy(buf, bytes.data(), n);
+    return int(n);
+}
+
+const wchar_t HID_API_EXPORT *hid_error(hid_device *) {
+    return D().present ? L"Success" : L"virtual reader unplugged";
+}
+
+// ---------------------------------------------------------------- control
+
+#define LOCKED                                                                                     \
+    Device &d = D();                                                                               \
+    std::lock_guard<std::mutex> lock(d.mutex)
+
+void vr_reset(void) {
+    LOCKED;
+    d.reset();
+}
+
+void vr_set_identity(unsigned short vendor, unsigned short product, unsigned short release) {
+    LOCKED;
+    d.vendor = vendor;
+    d.product = product;
+    d.release = release;
+}
+
+void vr_set_report_length(int length) {
+    LOCKED;
+    d.reportLength = std::clamp(length, 3, 1024);
+}
+
+void vr_set_descriptor_available(int available) {
+    LOCKED;
+    d.descriptorAvailable = available != 0;
+}
+
+void vr_set_descriptor(const unsigned char *bytes, int size) {
+    LOCKED;
+    d.customDescriptor.assign(bytes, bytes + std::max(size, 0));
+}
+
+void vr_set_present(int present) {
+    LOCKED;
+    d.present = present != 0;
+    d.arrived.notify_all();
+}
+
+void vr_set_other_devices(int count) {
+    LOCKED;
+    d.otherDevices = std::clamp(count, 0, 1000);
+}
+
+void vr_set_silent(int silent) {
+    LOCKED;
+    d.silent = silent != 0;
+}
+
+void vr_set_status(int status) {
+    LOCKED;
+    d.status = status < 0 ? -1 : status & 0xFF;
+}
+
+void vr_set_command_status(int command, int status) {
+    LOCKED;
+    d.commandStatus[command & 0xFF] = status < 0 ? -1 : status & 0xFF;
+}
+
+void vr_set_rf_status(int status) {
+    LOCKED;
+    d.reader.rfStatus = status < 0 ? -1 : status & 0xFF;
+}
+
+void vr_set_spurious_reports(int count, int statusByte) {
+    LOCKED;
+    d.spuriousCount = std::clamp(count, 0, 100);
+    d.spuriousByte = statusByte & 0xFF;
+}
+
+void vr_set_report_delay_us(int microseconds) {
+    LOCKED;
+    d.delayUs = std::max(microseconds, 0);
+}
+
+void vr_set_write_stall_ms(int milliseconds) {
+    LOCKED;
+    d.stallMs = std::max(milliseconds, 0);
+}
+
+void vr_set_fail_when_empty(int on) {
+    LOCKED;
+    d.failWhenEmpty = on != 0;
+    d.arrived.notify_all();
+}
+
+void vr_set_next_reply(int status, const unsigned char *payload, int size) {
+    LOCKED;
+    vr::Answer a;
+    a.status = status & 0xFF;
+    if (size > 0) a.payload.assign(payload, payload + size);
+    d.nextReply = a;
+}
+
+void vr_set_next_reply_raw(const unsigned char *reports, int size) {
+    LOCKED;
+    d.nextRaw = std::vector<uint8_t>(reports, reports + std::max(size, 0));
+}
+
+void vr_queue_input_report(const unsigned char *report, int size) {
+    LOCKED;
+    std::vector<uint8_t> r(size_t(d.reportLength), 0);
+    std::memcpy(r.data(), report, size_t(std::clamp(size, 0, d.reportLength)));
+    for (hid_device *h : d.handles)
+        h->queue.push_back({r, Clock::now()});
+    d.arrived.notify_all();
+}
+
+int vr_pending_input_reports(void) {
+    LOCKED;
+    size_t n = 0;
+    for (hid_device *h : d.handles)
+        n += h->queue.size();
+    return int(n);
+}
+
+int vr_written_report_count(void) {
+    LOCKED;
+    return int(d.written.size());
+}
+
+static int CopyEntry(const std::deque<std::vector<uint8_t>> &log, int index, unsigned char *buf,
+                     int capacity) {
+    if (index < 0 || size_t(index) >= log.size()) return -1;
+    const auto &e = log[size_t(index)];
+    if (buf && capacity > 0) std::memcpy(buf, e.data(), std::min(e.size(), size_t(capacity)));
+    return int(e.size());
+}
+
+int vr_written_report(int index, unsigned char *buffer, int capacity) {
+    LOCKED;
+    return CopyEntry(d.written, index, buffer, capacity);
+}
+
+int vr_message_count(void) {
+    LOCKED;
+    return int(d.messages.size());
+}
+
+int vr_message(int index, unsigned char *buffer, int capacity) {
+    LOCKED;
+    return CopyEntry(d.messages, index, buffer, capacity);
+}
+
+void vr_clear_log(void) {
+    LOCKED;
+    d.written.clear();
+    d.messages.clear();
+}
+
+int vr_open_handles(void) {
+    LOCKED;
+    return int(d.handles.size());
+}
+
+void vr_set_config_block(const unsigned char *block, int size) {
+    LOCKED;
+    d.reader.config.assign(block, block + std::max(size, 0));
+}
+
+int vr_config_block(unsigned char *buffer, int capacity) {
+    LOCKED;
+    const auto &c = d.reader.config;
+    if (buffer && capacity > 0) std::memcpy(buffer, c.data(), std::min(c.size(), size_t(capacity)));
+    return int(c.size());
+}
+
+void vr_set_version_text(const char *text) {
+    LOCKED;
+    d.reader.version = text ? text : "";
+}
+
+int vr_mode(void) {
+    LOCKED;
+    return d.reader.mode;
+}
+
+void vr_set_ic_card_present(int present) {
+    LOCKED;
+    d.reader.icPresent = present != 0;
+    if (!present) d.reader.icPowered = false;
+}
+
+int vr_ic_powered(void) {
+    LOCKED;
+    return d.reader.icPowered ? 1 : 0;
+}
+
+void vr_set_card_present(int present) {
+    LOCKED;
+    d.reader.card.present = present != 0;
+    d.reader.card.state = vr::MifareCard::Idle;
+    d.reader.card.authSector = -1;
+}
+
+void vr_remove_card(void) {
+    vr_set_card_present(0);
+}
+
+void vr_set_card_uid(const unsigned char uid[4]) {
+    LOCKED;
+    std::memcpy(d.reader.card.uid, uid, 4);
+}
+
+int vr_card_block(int block, unsigned char data[16]) {
+    LOCKED;
+    if (block < 0 || block >= 64) return -1;
+    std::memcpy(data, d.reader.card.blocks[block], 16);
+    return 0;
+}
+
+int vr_set_card_block(int block, const unsigned char data[16]) {
+    LOCKED;
+    if (block < 0 || block >= 64) return -1;
+    std::memcpy(d.reader.card.blocks[block], data, 16);
+    return 0;
+}
+
+int vr_antenna(void) {
+    LOCKED;
+    return d.reader.antenna ? 1 : 0;
+}
+
+} // extern "C"
+#pragma GCC visibility pop

@@ -1,0 +1,136 @@
+/*
+ * The virtual reader: a library with hidapi's soname (libhidapi-hidraw.so.0) and the part of
+ * hidapi's C API that lorvane uses, playing the card reader's side. Put its folder first on
+ * LD_LIBRARY_PATH (or link the CMake target `virtual_reader`) and lorvane talks to it
+ * unchanged. This header is its control API for tests; every function is safe to call from any
+ * thread, and all state is per process.
+ *
+ * The reader it presents (after vr_reset):
+ *   - one HID interface, vendor 0x10C4, product 0x847C, release 0x0101, path "virtual-reader:0",
+ *     65-byte input and output reports with report identifier 8 (its report descriptor says
+ *     so through hid_get_report_descriptor);
+ *   - the magnetic-stripe reader: configuration block = the factory defaults (the block a Save
+ *     of the default settings sends: options record and USA language record, 225 bytes);
+ *     version text "KeLdO KM5530 MSR V1.00"; normal mode;
+ *   - an IC card in the slot, powered down;
+ *   - a Mifare One card in the field (UID A1 B2 C3 D4), every sector with keys A and B =
+ *     7B 3E 51 A9 C4 D6 and access bits FF 07 80 69, data blocks zero; antenna on.
+ *
+ * Messages (the reports a message was cut into, joined again) are answered by the reader's
+ * framing: a first report 08, status, length (2 bytes, high first), payload; then
+ * floor((L + 2) / (n - 2)) continuation reports 08 B0 payload... Status 0x30 = success.
+ *   A9 7E          read configuration: the stored block
+ *   AA 7E block    write configuration: stores the block, answers status 0x30 and no data
+ *   AD             version: the version text and a NUL
+ *   AE 00 / AE 01  normal / test mode: status 0x30, no data
+ *   A6 00          IC power up: 0x30 and the ATR 3B 02 14 50; status 0x31 when no IC card
+ *   A5 00          IC power down: 0x30
+ *   A7 apdu        IC APDU: 0x30 and the response; status 0x31 when the card is not powered
+ *   A8 frame       contactless frame (02 ... 03, escaped); answered with 0x30 and a frame
+ *                  02 00 00 len cmd status data... checksum 03 (escaped)
+ *   anything else  status 0x45
+ * APDUs (IC slot and RF_COS): CLA 00 required (else 6E 00), at least 4 bytes (else 67 00);
+ * INS A4 -> 90 00; INS 84 -> Le (default 8) challenge bytes + 90 00; INS B0 -> Le bytes
+ * 00 01 02 ... + 90 00; other INS -> 6D 00.
+ * Contactless statuses: 0 ok; 1 no card / card not selected; 2 authentication failed;
+ * 3 block not in the authenticated sector; 4 not a value block; 5 bad frame or parameter;
+ * 6 block may not be written this way (block 0, or a sector trailer for value operations).
+ * A failed authentication only drops the authentication; the card stays selected.
+ */
+#ifndef VIRTUAL_READER_H
+#define VIRTUAL_READER_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VR_API __attribute__((visibility("default")))
+
+/* Back to a fresh reader and card (see above); clears the logs, faults and queued reports.
+ * Open handles stay open. */
+VR_API void vr_reset(void);
+
+/* --- identity and presence --- */
+VR_API void vr_set_identity(unsigned short vendor, unsigned short product, unsigned short release);
+/* Input and output report length, report identifier included (3..1024; default 65). */
+VR_API void vr_set_report_length(int length);
+/* 0: hid_get_report_descriptor fails (so the library falls back to 65/65). Default 1. */
+VR_API void vr_set_descriptor_available(int available);
+/* Replaces the generated descriptor with these bytes (size 0: back to the generated one). */
+VR_API void vr_set_descriptor(const unsigned char *bytes, int size);
+/* 0: unplugged: not enumerated, opens fail, reads and writes on open handles fail. */
+VR_API void vr_set_present(int present);
+/* Other HID interfaces (vendor 0x1234) enumerated before the reader (default 0). */
+VR_API void vr_set_other_devices(int count);
+
+/* --- faults and timing --- */
+/* 1: messages are taken but never answered. */
+VR_API void vr_set_silent(int silent);
+/* Every message is answered by a first report with this status byte and no data (-1: off). */
+VR_API void vr_set_status(int status);
+/* The same for one command byte only (e.g. 0xA9); status -1 clears it. */
+VR_API void vr_set_command_status(int command, int status);
+/* Every contactless frame is answered with this contactless status and no data (-1: off). */
+VR_API void vr_set_rf_status(int status);
+/* Puts `count` spurious reports (08, statusByte, EE...) before every continuation report. */
+VR_API void vr_set_spurious_reports(int count, int statusByte);
+/* Pacing: each report written takes this long, and reply reports arrive this far apart (the
+ * first one this long after the message). Default 0. */
+VR_API void vr_set_report_delay_us(int microseconds);
+/* Each hid_write blocks this long before it is taken (default 0). */
+VR_API void vr_set_write_stall_ms(int milliseconds);
+/* 1: a read that finds no report queued fails at once (as if the reader were unplugged)
+ * instead of waiting. Default 0. */
+VR_API void vr_set_fail_when_empty(int on);
+
+/* --- replies --- */
+/* The next message is answered with this status and payload instead, framed as usual. */
+VR_API void vr_set_next_reply(int status, const unsigned char *payload, int size);
+/* The next message is answered with these raw bytes, cut into input reports of the report
+ * length (the last one padded with zeros); size 0 answers nothing. */
+VR_API void vr_set_next_reply_raw(const unsigned char *reports, int size);
+/* Queues one input report now on every open handle (padded or cut to the report length). */
+VR_API void vr_queue_input_report(const unsigned char *report, int size);
+/* Input reports queued on open handles and not read yet. */
+VR_API int vr_pending_input_reports(void);
+
+/* --- what was written --- */
+/* Every report written (the most recent 4096 are kept), in order. */
+VR_API int vr_written_report_count(void);
+/* Copies report `index` (at most `capacity` bytes); returns its length, or -1. */
+VR_API int vr_written_report(int index, unsigned char *buffer, int capacity);
+/* Every complete message: the command byte (lead byte with bit 7 set), then the payload. */
+VR_API int vr_message_count(void);
+VR_API int vr_message(int index, unsigned char *buffer, int capacity);
+VR_API void vr_clear_log(void);
+/* Number of hid_device handles open now. */
+VR_API int vr_open_handles(void);
+
+/* --- the magnetic-stripe reader --- */
+VR_API void vr_set_config_block(const unsigned char *block, int size);
+/* Copies the stored configuration block; returns its length. */
+VR_API int vr_config_block(unsigned char *buffer, int capacity);
+VR_API void vr_set_version_text(const char *text);
+/* 0 = normal mode, 1 = test mode. */
+VR_API int vr_mode(void);
+
+/* --- the IC card slot --- */
+VR_API void vr_set_ic_card_present(int present);
+VR_API int vr_ic_powered(void);
+
+/* --- the Mifare One card --- */
+/* 0 removes the card from the field; 1 puts it back (unselected). */
+VR_API void vr_set_card_present(int present);
+VR_API void vr_remove_card(void);
+VR_API void vr_set_card_uid(const unsigned char uid[4]);
+/* Block 0..63 as stored (keys included); returns 0, or -1 for a bad block number. */
+VR_API int vr_card_block(int block, unsigned char data[16]);
+VR_API int vr_set_card_block(int block, const unsigned char data[16]);
+/* 1 when the antenna is on. */
+VR_API int vr_antenna(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
