@@ -321,6 +321,9 @@ TEST(MessageBoxSeam, RecordsAndAnswers) {
 }
 
 int main(int argc, char **argv) {
+    // Test discovery runs this without the test's environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
