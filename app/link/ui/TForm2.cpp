@@ -106,8 +106,8 @@ TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
     ComboBox[3]->setCurrentIndex(0);
     Memo2->clear();
     std::memset(MsrSettings.CustomLanguage, 0, sizeof MsrSettings.CustomLanguage);
-    PageControl1->setTabVisible(2, false);
-    PageControl1->setTabVisible(4, false);
+    PageControl1->setTabVisible(1, false); // JIS2
+    PageControl1->setTabVisible(3, false); // IC_CARD
     PageControl1->setCurrentIndex(0);
     ReaderLink.HidBound = 0;
     ReaderLink.SerialBound = 0;
@@ -361,7 +361,7 @@ void TForm2::BuildMenu() {
     CurrentConnection1Menu->setObjectName("CurrentConnection1Menu");
     item(CurrentConnection1Menu, "USB1", "USB");
     for (int i = 1; i <= 8; ++i)
-        item(CurrentConnection1Menu, QStringLiteral("COM%11").arg(i).toLatin1().constData(),
+        item(CurrentConnection1Menu, (QStringLiteral("COM%1").arg(i) + '1').toLatin1().constData(),
              QStringLiteral("COM%1").arg(i).toLatin1().constData());
     EXIT2 = item(Operations1, "EXIT2", "EXIT");
     for (QAction *hidden :
