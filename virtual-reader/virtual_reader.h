@@ -64,7 +64,7 @@ VR_API void vr_set_present(int present);
 VR_API void vr_set_other_devices(int count);
 
 /* --- faults and timing --- */
-/* 1: messages are taken but never answered. */
+/* 1: messages are taken (and logged) but neither acted on nor answered. */
 VR_API void vr_set_silent(int silent);
 /* Every message is answered by a first report with this status byte and no data (-1: off). */
 VR_API void vr_set_status(int status);
