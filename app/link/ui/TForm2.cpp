@@ -138,6 +138,7 @@ void TForm2::BuildIsoPage(QWidget *page) {
         CheckBox[t + 3] = new QCheckBox(QStringLiteral("Enter"), tracks);
         tg->addWidget(CheckBox[t + 3], t - 1, 5);
     }
+    tg->setColumnStretch(6, 1);
     grid->addWidget(tracks, 0, 0, 1, 3);
 
     grid->addWidget(PickerGroup(QStringLiteral("Header"), 1), 1, 0);
@@ -339,7 +340,7 @@ void TForm2::BuildMenu() {
     MainMenu1->setObjectName("MainMenu1");
     Operations1 = MainMenu1->addMenu(QStringLiteral("Operations"));
     Operations1->setObjectName("Operations1");
-    auto item = [this](QMenu *menu, const char *name, const char *caption) {
+    auto item = [](QMenu *menu, const char *name, const char *caption) {
         QAction *a = menu->addAction(QString::fromLatin1(caption));
         a->setObjectName(QString::fromLatin1(name));
         return a;

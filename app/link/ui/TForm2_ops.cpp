@@ -5,6 +5,7 @@
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/msr_operations.h"
+#include "link/transaction.h"
 #include "link/ui/TForm2View.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/TForm4.h"
@@ -65,6 +66,12 @@ void TForm2::FormShow() {
 }
 
 void TForm2::closeEvent(QCloseEvent *event) {
+    // The close box still works while the window is disabled for a transaction; the window
+    // stays until the transaction is over.
+    if (TransactionRunning()) {
+        event->ignore();
+        return;
+    }
     if (Form1 && !ProgramEndRequested()) {
         Form1->PortChoice.FirstShowMsr = 0;
         Form1->show();

@@ -282,6 +282,42 @@ TEST_F(Form2Test, MissingLibraryAsksOnceAndStopsTheShowing) {
     EXPECT_EQ(Panel(1), "LOAD SUCCESS");
 }
 
+TEST_F(Form2Test, FailedBindingIsNotRetriedAndTheProbeReportsTheUnboundLibrary) {
+    Form2->HidLibraryFile = "libno-such-library.so";
+    msgbox::setNextAnswer(true); // Yes: the program ends
+    Choose();
+    ASSERT_EQ(msgbox::shown().size(), 1u);
+    EXPECT_EQ(msgbox::shown()[0].caption, "The LORVANE.dll Is Not Open!");
+    EXPECT_TRUE(ProgramEndRequested());
+    EXPECT_FALSE(Form2->ReaderLink.HidBound);
+    EXPECT_FALSE(Form2->ReaderLink.SerialModule); // the serial library is not even loaded
+    ResetProgramEnd();
+
+    Form2->HidLibraryFile = "liblorvane.so";
+    Form2->SetPanelText(0, "p0");
+    Form2->SetPanelText(1, "p1");
+    msgbox::clearShown();
+    Reopen();
+    EXPECT_EQ(Texts(), std::vector<QString>{"The LORVANE.dll Open Error!"});
+    EXPECT_EQ(Panel(0), "p0");
+    EXPECT_EQ(Panel(1), "p1");
+    EXPECT_EQ(vr_message_count(), 0);
+}
+
+TEST_F(Form2Test, SerialTransportNotBoundNamesTheSerialLibrary) {
+    Choose();
+    Form2->ReaderLink.ConnectionKind = 1;
+    Form2->ReaderLink.SerialBound = 0;
+    vr_clear_log();
+    msgbox::clearShown();
+    Button(1)->click();
+    W<QAction>("Version1")->trigger();
+    EXPECT_EQ(Texts(),
+              (std::vector<QString>{"The COM.dll Open Error!", "The COM.dll Open Error!"}));
+    EXPECT_EQ(Panel(1), "VERSION ERROR");
+    EXPECT_EQ(vr_message_count(), 0);
+}
+
 // --- Load ------------------------------------------------------------------------------
 
 TEST_F(Form2Test, LoadStatusAStopsAtOnceAndLeavesTheRecordCleared) {
