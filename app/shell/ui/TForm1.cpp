@@ -77,10 +77,14 @@ void TForm1::BitBtn1Click() {
     else if (RadioButton3->isChecked())
         target = Form10;
     if (target == nullptr) return;
+    // The device window may talk to its reader while it shows (the library keeps events
+    // flowing meanwhile); the chooser takes no second click until it is hidden.
+    setEnabled(false);
     target->show();
     target->raise();
     target->activateWindow();
     hide();
+    setEnabled(true);
 }
 
 void TForm1::BitBtn2Click() {

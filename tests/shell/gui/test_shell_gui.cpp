@@ -194,6 +194,30 @@ TEST_F(Shell, OtherDevicesStillChooseUsbHid) {
     EXPECT_EQ(Questions(), 0); // neither binds the reader's libraries
 }
 
+namespace {
+// Records whether the chooser accepted input while a window was being shown.
+class ShowSpy : public QObject {
+  public:
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (e->type() == QEvent::Show) chooserEnabled = Form1->isEnabled();
+        return QObject::eventFilter(o, e);
+    }
+    int chooserEnabled = -1;
+};
+} // namespace
+
+TEST_F(Shell, ChooserTakesNoClickWhileTheDeviceWindowShows) {
+    ShowSpy spy;
+    Form11->installEventFilter(&spy);
+    Form1->RadioButton2->setChecked(true);
+    Click(Form1, "BitBtn1");
+    EXPECT_EQ(spy.chooserEnabled, 0);
+    EXPECT_TRUE(Form1->isEnabled()); // enabled again, for when it comes back
+    Form11->close();
+    EXPECT_TRUE(Form1->isVisible());
+    EXPECT_TRUE(Form1->isEnabled());
+}
+
 TEST_F(Shell, NoDeviceCheckedDoesNothingMore) {
     Form1->RadioButton1->setAutoExclusive(false);
     Form1->RadioButton1->setChecked(false);
@@ -322,8 +346,7 @@ TEST(MessageBoxSeam, RecordsAndAnswers) {
 
 int main(int argc, char **argv) {
     // Test discovery runs this without the test's environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
