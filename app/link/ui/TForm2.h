@@ -34,6 +34,9 @@ class TForm2 : public QMainWindow {
 
     TMsrSettings MsrSettings{};
     TReaderLink ReaderLink{};
+    // The chooser's card and iButton routes, copied at each showing (the test page reads them).
+    uint8_t CardOnUsb = 0;
+    uint8_t IButtonOnSerial = 0;
 
     // Library file names the first showing binds (tests point them elsewhere).
     std::string HidLibraryFile = "liblorvane.so";

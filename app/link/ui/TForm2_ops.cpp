@@ -60,6 +60,8 @@ void TForm2::FormShow() {
     if (Form1) {
         const TPortChoice &choice = Form1->PortChoice;
         ReaderLink.ConnectionKind = choice.ConnectionKind;
+        CardOnUsb = choice.CardOnUsb;
+        IButtonOnSerial = choice.IButtonOnSerial;
         if (choice.IButtonOnSerial == 1) ReaderLink.SerialPort = choice.SerialPort;
     }
     MsrProbe(Context());

@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -216,6 +217,8 @@ TEST_F(Form2Test, FirstShowingWithoutReaderThenSecondShowingProbesWithoutBinding
     EXPECT_TRUE(Form2->isEnabled());
     EXPECT_TRUE(Form2->ReaderLink.HidBound);
     EXPECT_TRUE(Form2->ReaderLink.SerialBound);
+    EXPECT_EQ(Form2->ReaderLink.ConnectionKind, 0);
+    EXPECT_EQ(Form2->CardOnUsb, 1); // the chooser's choice, copied
     // The cleared record: the window as it was made, the tracks enabled.
     EXPECT_TRUE(RecordCleared());
     for (int t = 1; t <= 3; ++t)
@@ -405,6 +408,25 @@ TEST_F(Form2Test, UnboundTransportStopsEveryOperationAtItsFirstCheck) {
     EXPECT_EQ(Texts(), std::vector<QString>{"The LORVANE.dll Open Error!"});
     EXPECT_EQ(Panel(1), "NORMAL MODE ERROR");
     EXPECT_EQ(vr_message_count(), 0);
+}
+
+TEST_F(Form2Test, WindowStaysOpenAndDisabledWhileTheReaderIsSlow) {
+    Choose();
+    vr_set_report_delay_us(30000);
+    bool disabledMeanwhile = false, visibleAfterClose = false;
+    // Runs from the message pump while the library waits for the reply.
+    QTimer::singleShot(5, Form2, [&] {
+        disabledMeanwhile = !Form2->isEnabled();
+        Form2->close();
+        visibleAfterClose = Form2->isVisible();
+    });
+    msgbox::clearShown();
+    Button(1)->click();
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(visibleAfterClose);
+    EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+    EXPECT_TRUE(Form2->isEnabled());
+    EXPECT_TRUE(Form2->isVisible());
 }
 
 // --- Save and Set Default --------------------------------------------------------------
