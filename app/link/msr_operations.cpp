@@ -103,14 +103,14 @@ void MsrProbe(const TMsrContext &c) {
     case TxOutcome::NoReader:
         if (UsesHid(c.Link)) c.Window.Message(kProbeNoDevice);
         c.Window.SetPanel(1, kProbeError);
-        return;
+        break;
     case TxOutcome::DefaultKeyCodes:
         c.Window.SetPanel(1, c.Text[kLoadErrorText]);
-        return;
+        break;
     case TxOutcome::NoAnswer:
     case TxOutcome::FrameRejected:
         c.Window.SetPanel(1, kProbeError);
-        return;
+        break;
     case TxOutcome::Ok:
     case TxOutcome::EmptyImage:
         c.Window.SetPanel(1, kProbeSuccess);
@@ -120,6 +120,9 @@ void MsrProbe(const TMsrContext &c) {
     case TxOutcome::Busy:
         return;
     }
+    // A failed probe leaves the window showing the record it cleared, so nothing of an
+    // earlier reader stays on screen.
+    c.Window.RecordToControls();
 }
 
 void MsrLoad(const TMsrContext &c) {

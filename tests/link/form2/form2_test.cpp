@@ -219,10 +219,18 @@ TEST_F(Form2Test, FirstShowingWithoutReaderThenSecondShowingProbesWithoutBinding
     EXPECT_TRUE(Form2->ReaderLink.SerialBound);
     EXPECT_EQ(Form2->ReaderLink.ConnectionKind, 0);
     EXPECT_EQ(Form2->CardOnUsb, 1); // the chooser's choice, copied
-    // The cleared record: the window as it was made, the tracks enabled.
+    // The cleared record: tracks enabled, no sentinels, no Enter, no beep.
     EXPECT_TRUE(RecordCleared());
-    for (int t = 1; t <= 3; ++t)
+    for (int t = 1; t <= 3; ++t) {
         EXPECT_TRUE(Check(t)->isChecked());
+        EXPECT_FALSE(Check(t + 3)->isChecked());
+    }
+    for (int e : {1, 2, 3, 4, 5, 6, 8, 9, 10, 11})
+        EXPECT_EQ(Edit(e)->text(), "") << e;
+    EXPECT_FALSE(Check(7)->isChecked());
+    EXPECT_FALSE(Check(10)->isChecked());
+    EXPECT_EQ(Combo(3)->currentText(), "USA");
+    EXPECT_EQ(Combo(4)->currentText(), "0-All");
 
     // EXIT: back to the chooser, which now skips binding.
     W<QPushButton>("BitBtn1")->click();
@@ -243,6 +251,15 @@ TEST_F(Form2Test, FirstShowingWithoutReaderThenSecondShowingProbesWithoutBinding
     vr_set_present(1);
     Reopen();
     EXPECT_EQ(Panel(1), "MSR_INIT SUCCESS");
+    EXPECT_EQ(Edit(1)->text(), "%");
+
+    // A silent reader: no message, and the window emptied again.
+    Silence();
+    msgbox::clearShown();
+    Reopen();
+    EXPECT_TRUE(msgbox::shown().empty());
+    EXPECT_EQ(Panel(1), "MSR_INIT ERROR");
+    EXPECT_EQ(Edit(1)->text(), "");
 }
 
 TEST_F(Form2Test, FreshReaderFillsTheWindowWithoutMessage) {
