@@ -58,7 +58,9 @@ void Pump() {
 }
 
 // Writes reports on its own thread from its own buffer, so that a write hidapi cannot bound
-// can be abandoned after the time-out without ever touching the caller's storage.
+// can be abandoned after the time-out without ever touching the caller's storage. Both sides
+// spin briefly before they sleep: a report is handed over in microseconds that way, where a
+// wake-up through the scheduler can cost tens.
 class Writer {
   public:
     ~Writer() {
@@ -66,7 +68,7 @@ class Writer {
         if (!thread_.joinable()) return;
         stop_ = true;
         jobCv_.notify_all();
-        bool stuck = pending_;
+        bool stuck = busy();
         lock.unlock();
         if (stuck)
             thread_.detach(); // blocked in the device; the process is ending anyway
@@ -77,24 +79,27 @@ class Writer {
     // Writes one report; 0 = written, kTimeout, kIoError.
     int write(hid_device *dev, const unsigned char *report, int length) {
         auto deadline = Clock::now() + kWriteTimeout;
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
         // A write abandoned earlier may still be blocked: it has to end first.
-        if (!waitUntil(lock, deadline, [this] { return !pending_; })) return kTimeout;
+        if (!waitUntil(deadline, [this] { return !busy(); })) return kTimeout;
         std::memcpy(buffer_, report, size_t(length));
         device_ = dev;
         length_ = length;
-        pending_ = true;
-        uint64_t ticket = ++submitted_;
-        jobCv_.notify_one();
-        if (!waitUntil(lock, deadline, [&] { return done_ >= ticket; })) return kTimeout;
+        uint64_t ticket = submitted_.load(std::memory_order_relaxed) + 1;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+            submitted_.store(ticket, std::memory_order_release);
+            jobCv_.notify_one();
+        }
+        if (!waitUntil(deadline, [&] { return done_.load(std::memory_order_acquire) >= ticket; }))
+            return kTimeout;
         return result_ == length ? 0 : kIoError;
     }
 
     // Closes a device, or hands it to the worker when a write on it is still outstanding.
     void close(hid_device *dev) {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (pending_ && device_ == dev) {
+        if (busy() && device_ == dev) {
             closeAfter_ = dev;
             return;
         }
@@ -103,8 +108,22 @@ class Writer {
     }
 
   private:
-    template <class Pred>
-    bool waitUntil(std::unique_lock<std::mutex> &lock, Clock::time_point deadline, Pred ready) {
+    bool busy() const {
+        return done_.load(std::memory_order_acquire) != submitted_.load(std::memory_order_acquire);
+    }
+
+    template <class Pred> static bool Spin(Pred ready, std::chrono::microseconds limit) {
+        auto until = Clock::now() + limit;
+        while (!ready()) {
+            if (Clock::now() >= until) return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
+    template <class Pred> bool waitUntil(Clock::time_point deadline, Pred ready) {
+        if (Spin(ready, std::chrono::microseconds(50))) return true;
+        std::unique_lock<std::mutex> lock(mutex_);
         while (!ready()) {
             auto now = Clock::now();
             if (now >= deadline) return false;
@@ -120,26 +139,26 @@ class Writer {
     }
 
     void run() {
-        std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            jobCv_.wait(lock, [this] { return stop_ || (pending_ && done_ < submitted_); });
-            if (stop_) return;
-            hid_device *dev = device_;
-            int length = length_;
-            lock.unlock();
-            int r = hid_write(dev, buffer_, size_t(length));
-            lock.lock();
-            result_ = r;
-            done_ = submitted_;
-            pending_ = false;
-            hid_device *closing = closeAfter_;
-            closeAfter_ = nullptr;
-            if (closing) {
-                lock.unlock();
-                hid_close(closing);
-                lock.lock();
+            uint64_t seen = done_.load(std::memory_order_relaxed);
+            auto hasJob = [&] { return submitted_.load(std::memory_order_acquire) != seen; };
+            if (!Spin(hasJob, std::chrono::microseconds(200))) {
+                std::unique_lock<std::mutex> lock(mutex_);
+                jobCv_.wait(lock, [&] { return stop_ || hasJob(); });
+                if (stop_) return;
             }
-            doneCv_.notify_all();
+            uint64_t ticket = submitted_.load(std::memory_order_acquire);
+            int r = hid_write(device_, buffer_, size_t(length_));
+            hid_device *closing;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                result_ = r;
+                done_.store(ticket, std::memory_order_release);
+                closing = closeAfter_;
+                closeAfter_ = nullptr;
+                doneCv_.notify_all();
+            }
+            if (closing) hid_close(closing);
         }
     }
 
@@ -147,8 +166,7 @@ class Writer {
     std::condition_variable jobCv_, doneCv_;
     std::thread thread_;
     bool stop_ = false;
-    bool pending_ = false;
-    uint64_t submitted_ = 0, done_ = 0;
+    std::atomic<uint64_t> submitted_{0}, done_{0};
     hid_device *device_ = nullptr;
     hid_device *closeAfter_ = nullptr;
     int length_ = 0;

@@ -244,7 +244,7 @@ const uint8_t kAccessBits[4] = {0xFF, 0x07, 0x80, 0x69};
 const uint8_t kDefaultUid[4] = {0xA1, 0xB2, 0xC3, 0xD4};
 const uint8_t kAtr[] = {0x3B, 0x02, 0x14, 0x50};
 
-constexpr int kStatusOk = 0x30, kStatusNoIcCard = 0x31, kStatusUnknown = 0x45;
+constexpr int kStatusNoIcCard = 0x31, kStatusUnknown = 0x45;
 enum RfStatus {
     RfOk = 0,
     RfNoCard = 1,
