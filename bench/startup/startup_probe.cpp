@@ -1,9 +1,12 @@
-// Started by bench_startup: builds either the program's start-up (the eleven windows and
-// the chooser) or one empty window, and reports on the descriptor in STARTUP_READY_FD as
-// soon as the first window has been painted, then exits.
+// Started by bench_startup: builds the program's start-up (the eleven windows and the
+// chooser), one empty window, or one window with a line of text, and reports on the descriptor in
+// STARTUP_READY_FD as soon as the first window has been painted, then exits.
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#ifdef PROBE_TEXT
+#include <QLabel>
+#endif
 #include <cstdlib>
 #include <unistd.h>
 
@@ -49,6 +52,11 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QWidget window;
     window.resize(478, 250);
+#ifdef PROBE_TEXT
+    // One line of text: what any window with a caption on a control pays for fonts.
+    QLabel label(QStringLiteral("Choose Devices"), &window);
+    label.move(16, 12);
+#endif
     window.installEventFilter(&watcher);
     window.show();
     return app.exec();
