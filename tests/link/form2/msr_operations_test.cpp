@@ -1,0 +1,198 @@
+// The order of what the window's reader operations show, against scripted entry points
+// and a window that writes down every call.
+#include "link/msr_operations.h"
+
+#include "config/codec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> gLog;
+int gInitResult = 0;
+int gReadResult = 0;
+std::string gReply;
+
+extern "C" int FakeInit() {
+    gLog.push_back("open");
+    return gInitResult;
+}
+extern "C" int FakeComInit(int) {
+    return FakeInit();
+}
+extern "C" int FakeClose() {
+    gLog.push_back("close");
+    return 0;
+}
+extern "C" int FakeWrite(unsigned char *frame, int length, int, char *) {
+    char text[16];
+    std::snprintf(text, sizeof text, "write %02X/%d", frame[0], length);
+    gLog.push_back(text);
+    return 0;
+}
+extern "C" int FakeRead(unsigned char *reply, int *length, int, char *) {
+    if (gReadResult == 0) {
+        std::memcpy(reply, gReply.data(), gReply.size());
+        *length = int(gReply.size());
+    }
+    return gReadResult;
+}
+
+class RecordingWindow : public TMsrWindow {
+  public:
+    void SetPanel(int panel, const std::string &text) override {
+        gLog.push_back("panel" + std::to_string(panel) + " " + text);
+    }
+    void Message(const std::string &text) override { gLog.push_back("message " + text); }
+    void VersionBox(const std::string &caption, const std::string &text) override {
+        gLog.push_back("box " + caption + ": " + text);
+    }
+    void SetEnabled(bool enabled) override { gLog.push_back(enabled ? "enable" : "disable"); }
+    void ControlsToRecord() override { gLog.push_back("controls->record"); }
+    void RecordToControls() override { gLog.push_back("record->controls"); }
+    int LanguageChoice() override { return 0; }
+    void ShowSavedPorts() override { gLog.push_back("ports"); }
+    void ShowDefaults() override { gLog.push_back("defaults"); }
+};
+
+class MsrOperations : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gLog.clear();
+        gInitResult = 0;
+        gReadResult = 0;
+        gReply.clear();
+        Text.Fill();
+        std::memset(Settings.get(), 0, sizeof *Settings);
+        Link.HID_Init = FakeInit;
+        Link.HID_Close = FakeClose;
+        Link.HID_WRITE = FakeWrite;
+        Link.HID_READ = FakeRead;
+        Link.COM_Init = FakeComInit;
+        Link.COM_Close = FakeClose;
+        Link.COM_WRITE = FakeWrite;
+        Link.COM_READ = FakeRead;
+        Link.HidBound = Link.SerialBound = 1;
+    }
+    TMsrContext Context() { return {Link, *Settings, Text, Window}; }
+
+    TReaderLink Link;
+    std::unique_ptr<TMsrSettings> Settings = std::make_unique<TMsrSettings>();
+    TUiText Text;
+    RecordingWindow Window;
+};
+
+using Log = std::vector<std::string>;
+
+TEST_F(MsrOperations, ModeReportsInTheirOrder) {
+    MsrSetMode(Context(), false);
+    EXPECT_EQ(gLog, (Log{"panel0 NORMAL MODE", "disable", "open", "write AE/2", "enable", "close",
+                         "panel1 NORMAL MODE SUCCESS", "message setting is Successful!"}));
+    gLog.clear();
+    gInitResult = -1;
+    MsrSetMode(Context(), true);
+    EXPECT_EQ(gLog, (Log{"panel0 TEST MODE", "disable", "open", "enable",
+                         "message Can't find the USBMSR!", "panel1 TEST MODE ERROR"}));
+    gLog.clear();
+    gInitResult = 0;
+    gReadResult = -5;
+    MsrSetMode(Context(), true);
+    EXPECT_EQ(gLog.back(), "panel1 TEST MODE ERROR");
+    EXPECT_EQ(gLog[gLog.size() - 2], "message Can't find the USBMSR!");
+    EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "write AE/2"), 3);
+}
+
+TEST_F(MsrOperations, VersionBoxWhileTheReaderIsOpenOverUsbAfterClosingOverSerial) {
+    gReply = std::string("KELDO V1.2\0junk", 15);
+    MsrVersion(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 VERSION", "disable", "open", "write AD/1", "enable",
+                         "box The Version is:  V1.2", "close", "panel1 VERSION SUCCESS"}));
+    gLog.clear();
+    Link.ConnectionKind = 1;
+    MsrVersion(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 VERSION", "disable", "open", "write AD/1", "enable", "close",
+                         "box The Version is:  V1.2", "panel1 VERSION SUCCESS"}));
+}
+
+TEST_F(MsrOperations, VersionWithoutReaderSetsThePanelBeforeTheMessage) {
+    gInitResult = 1;
+    MsrVersion(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 VERSION", "disable", "open", "enable", "panel1 VERSION ERROR",
+                         "message Can't find the USBMSR!"}));
+    gLog.clear();
+    Link.HidBound = 0;
+    MsrVersion(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 VERSION", "message The LORVANE.dll Open Error!",
+                         "panel1 VERSION ERROR"}));
+}
+
+TEST_F(MsrOperations, LoadDefaultKeyCodesClosesBeforeTheMessage) {
+    Settings->LayerStore[5][0] = 0x1C;
+    gReadResult = 0x41;
+    MsrLoad(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 LOAD", "disable", "open", "write A9/2", "enable", "close",
+                         "panel1 LOAD ERROR", "message Keycode is default setting!"}));
+    EXPECT_EQ(Settings->LayerStore[5][0], 0);
+}
+
+TEST_F(MsrOperations, LoadSuccessFillsTheWindowBeforeTheMessage) {
+    gReadResult = 0x43;
+    MsrLoad(Context());
+    EXPECT_EQ(gLog,
+              (Log{"panel0 LOAD", "disable", "open", "write A9/2", "enable", "close",
+                   "panel1 LOAD SUCCESS", "record->controls", "message \"LOAD \"successful"}));
+}
+
+TEST_F(MsrOperations, ProbeUsesItsFixedTextsAndNoMessageOverSerial) {
+    Link.ConnectionKind = 1;
+    gInitResult = 1;
+    MsrProbe(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 MSR_INIT", "disable", "open", "enable", "panel1 MSR_INIT ERROR",
+                         "record->controls"}));
+    gLog.clear();
+    Link.ConnectionKind = 0;
+    MsrProbe(Context());
+    EXPECT_EQ(gLog,
+              (Log{"panel0 MSR_INIT", "disable", "open", "enable", "message Can't find MSR Device!",
+                   "panel1 MSR_INIT ERROR", "record->controls"}));
+    gLog.clear();
+    Link.SerialBound = 0;
+    Link.ConnectionKind = 1;
+    MsrProbe(Context());
+    EXPECT_EQ(gLog, (Log{"message The COM.dll Open Error!"}));
+}
+
+TEST_F(MsrOperations, SaveRefusedBeforeWritingAndSaveSuccess) {
+    for (int i = 0; i < 7; ++i) {
+        Settings->LayerStore[4][4 * i] = 0xE0;
+        Settings->LayerStore[4][4 * i + 1] = 0xF0;
+        Settings->LayerStore[4][4 * i + 2] = 0x14;
+    }
+    MsrSave(Context());
+    EXPECT_EQ(gLog, (Log{"panel0 SAVE", "controls->record", "disable", "open", "enable", "close",
+                         "message Your magcard's mark defined too mand codes in one or more layers",
+                         "panel1 SAVE ERROR"}));
+    gLog.clear();
+    std::memset(Settings->LayerStore[4], 0, 1024);
+    MsrSetDefault(Context());
+    EXPECT_EQ(gLog, (Log{"defaults", "panel0 SAVE", "controls->record", "disable", "open",
+                         "write AA/227", "enable", "close", "ports", "panel1 SAVE SUCCESS",
+                         "message \"SAVE \"successful"}));
+}
+
+TEST(RemoveBrand, EveryCaseAndJoinedPieces) {
+    EXPECT_EQ(RemoveBrand("KeLdO KM5530"), " KM5530");
+    EXPECT_EQ(RemoveBrand("kelDOkeldoKELDO"), "");
+    EXPECT_EQ(RemoveBrand("KEKELDOLDO V1"), " V1");
+    EXPECT_EQ(RemoveBrand("KELD KELDX"), "KELD KELDX");
+    EXPECT_EQ(RemoveBrand(""), "");
+}
+
+} // namespace
