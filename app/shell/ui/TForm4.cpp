@@ -39,8 +39,11 @@ void TForm4::BitBtn1Click() {
 
 void TForm4::showEvent(QShowEvent *event) {
     QWidget::showEvent(event);
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
 }
 
 void TForm4::closeEvent(QCloseEvent *event) {

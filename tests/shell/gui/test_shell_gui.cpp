@@ -18,9 +18,11 @@
 
 #include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -255,6 +257,8 @@ TEST_F(Shell, AboutBoxEnablesTheConfigurationWindowWhenClosed) {
     Form2->setEnabled(false);
     Form4->show();
     EXPECT_FALSE(Form2->isEnabled());
+    const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((Form4->frameGeometry().center() - centre).manhattanLength(), 1);
     Click(Form4, "BitBtn1");
     EXPECT_FALSE(Form4->isVisible());
     EXPECT_TRUE(Form2->isEnabled());
