@@ -51,6 +51,7 @@ struct Device {
     bool descriptorAvailable = true;
     std::vector<uint8_t> customDescriptor;
     bool present = true;
+    bool initFails = false;
     int otherDevices = 0;
     bool silent = false;
     int status = -1;
@@ -74,6 +75,7 @@ struct Device {
         descriptorAvailable = true;
         customDescriptor.clear();
         present = true;
+        initFails = false;
         otherDevices = 0;
         silent = false;
         status = -1;
@@ -213,7 +215,8 @@ extern "C" {
 // ---------------------------------------------------------------- hidapi
 
 int HID_API_EXPORT hid_init(void) {
-    return 0;
+    std::lock_guard<std::mutex> lock(D().mutex);
+    return D().initFails ? -1 : 0;
 }
 int HID_API_EXPORT hid_exit(void) {
     return 0;
@@ -434,6 +437,11 @@ void vr_set_present(int present) {
     LOCKED;
     d.present = present != 0;
     d.arrived.notify_all();
+}
+
+void vr_set_hid_init_fails(int fails) {
+    LOCKED;
+    d.initFails = fails != 0;
 }
 
 void vr_set_other_devices(int count) {

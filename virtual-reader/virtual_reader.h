@@ -60,6 +60,8 @@ VR_API void vr_set_descriptor_available(int available);
 VR_API void vr_set_descriptor(const unsigned char *bytes, int size);
 /* 0: unplugged: not enumerated, opens fail, reads and writes on open handles fail. */
 VR_API void vr_set_present(int present);
+/* 1: hid_init fails (the HID layer is unavailable). Default 0. */
+VR_API void vr_set_hid_init_fails(int fails);
 /* Other HID interfaces (vendor 0x1234) enumerated before the reader (default 0). */
 VR_API void vr_set_other_devices(int count);
 

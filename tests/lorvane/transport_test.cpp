@@ -54,6 +54,17 @@ TEST_F(ReaderTest, UnpluggedReaderIsNotFound) {
     EXPECT_EQ(HID_Init(), -91);
 }
 
+TEST_F(ReaderTest, UnavailableHidLayerReturnsMinus90) {
+    Open();
+    vr_set_hid_init_fails(1);
+    EXPECT_EQ(HID_Init(), -90);
+    EXPECT_EQ(vr_open_handles(), 0); // the reader that was open is closed all the same
+    uint8_t frame[1] = {0xAD};
+    EXPECT_EQ(HID_WRITE(frame, 1, 2, nullptr), -91);
+    int16_t type = 0;
+    EXPECT_EQ(RF_Request(1, &type), -90);
+}
+
 TEST_F(ReaderTest, ReportLengthComesFromTheDescriptor) {
     vr_set_report_length(33);
     Open();
