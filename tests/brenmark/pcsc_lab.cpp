@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sched.h>
 #include <sstream>
@@ -411,6 +412,8 @@ bool VirtualCard::insert(std::uint16_t port, int timeout_ms) {
         addr.sin_port = htons(port);
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0) {
+            int one = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             fd_ = fd;
             stopping_ = false;
             thread_ = std::thread([this] { serve(); });
@@ -464,6 +467,10 @@ void VirtualCard::serve() {
             if (ready < 0 && errno == EINTR) continue;
             if (ready < 0) return false;
             if (ready == 0) continue;
+            // vpcd writes a frame's length and bytes separately; an ACK held back by us
+            // would keep the second write waiting for 40 ms under Nagle's rule.
+            int one = 1;
+            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
             ssize_t r = recv(fd_, out + got, n - got, 0);
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) return false;
