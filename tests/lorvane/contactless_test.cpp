@@ -235,6 +235,16 @@ TEST_F(ContactlessTest, NonzeroStatusLeavesOutputsUntouched) {
     EXPECT_EQ(type, -7);
 }
 
+TEST_F(ContactlessTest, EveryCommandDiscoversTheReaderAfresh) {
+    int16_t type = 0;
+    ASSERT_EQ(RF_Request(1, &type), 0);
+    vr_set_report_length(33); // seen only by a new discovery
+    vr_clear_log();
+    ASSERT_EQ(RF_Request(1, &type), 0);
+    EXPECT_EQ(WrittenReport(0).size(), 33u);
+    EXPECT_EQ(vr_open_handles(), 1); // the previous handle was released
+}
+
 TEST_F(ContactlessTest, TransportFailuresArePassedOn) {
     vr_set_present(0);
     int16_t type = -7;
