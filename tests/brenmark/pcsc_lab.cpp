@@ -112,6 +112,20 @@ bool probe_namespace(const std::string &run, std::string *why) {
     return false;
 }
 
+// Private directories of test processes that were killed before they could clean up;
+// their names carry the owner's process id.
+void remove_stale_private_dirs() {
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator("/tmp", ec)) {
+        std::string name = entry.path().filename().string();
+        const std::string prefix = "brenmark-lab-";
+        if (name.rfind(prefix, 0) != 0) continue;
+        long owner = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+        if (owner > 0 && kill(static_cast<pid_t>(owner), 0) != 0 && errno == ESRCH)
+            fs::remove_all(entry.path(), ec);
+    }
+}
+
 Setup &setup() {
     static Setup s = [] {
         Setup s;
@@ -130,12 +144,13 @@ Setup &setup() {
             a.reason = "the vpcd driver is not installed (Debian package vsmartcard-vpcd)";
             return s;
         }
-        char templ[] = "/tmp/brenmark-lab-XXXXXX";
-        if (mkdtemp(templ) == nullptr) {
+        remove_stale_private_dirs();
+        std::string templ = "/tmp/brenmark-lab-" + std::to_string(getpid()) + "-XXXXXX";
+        if (mkdtemp(templ.data()) == nullptr) {
             a.reason = std::string("mkdtemp: ") + std::strerror(errno);
             return s;
         }
-        s.base = templ;
+        s.base = templ.c_str();
         s.run = s.base / "run";
         s.conf = s.base / "conf";
         fs::create_directories(s.run);
