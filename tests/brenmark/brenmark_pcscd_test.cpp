@@ -140,6 +140,26 @@ TEST_F(PcscdTest, ListsNamesInZeroFilledSlotsAndWritesNoFurther) {
                             [](char c) { return static_cast<std::uint8_t>(c) == kUntouched; }));
 }
 
+TEST_F(PcscdTest, SixteenReadersFillSixteenSlots) {
+    // The daemon's own limit; each device has its own driver copy and ports.
+    std::vector<std::string> friendly;
+    for (int i = 0; i < 8; ++i)
+        friendly.push_back("Device " + std::string(1, char('A' + i)));
+    ASSERT_NO_FATAL_FAILURE(start(friendly));
+    char names[kNamesSize];
+    std::memset(names, kUntouched, sizeof names);
+    int count = -1;
+    ASSERT_EQ(PS_GetDeviceList(names, &count), PS_OK);
+    ASSERT_EQ(count, 16);
+    std::set<std::string> seen;
+    for (int i = 0; i < count; ++i)
+        seen.insert(names + i * PS_NAME_SLOT);
+    EXPECT_EQ(seen.size(), 16u);
+    EXPECT_EQ(seen.count("Device H 00 01"), 1u);
+    EXPECT_TRUE(std::all_of(names + 1600, names + kNamesSize,
+                            [](char c) { return static_cast<std::uint8_t>(c) == kUntouched; }));
+}
+
 TEST_F(PcscdTest, LongNameIsCutInItsSlotButConnectsByItsFullName) {
     const std::string friendly(110, 'L');
     ASSERT_NO_FATAL_FAILURE(start_with_card(brenmark_lab::kAtrT0, friendly));
