@@ -83,7 +83,7 @@ int PS_GetDeviceList(char *names, int *count) {
     if (rv != SCARD_S_SUCCESS) return static_cast<int>(rv);
     if (size <= 1) return PS_ERR_NO_READER;
     char *multi = static_cast<char *>(std::malloc(size));
-    if (multi == nullptr) return PS_ERR_NO_CONTEXT;
+    if (multi == nullptr) return static_cast<int>(SCARD_E_NO_MEMORY);
     rv = SCardListReaders(g_context, nullptr, multi, &size);
     if (rv != SCARD_S_SUCCESS) {
         std::free(multi);
