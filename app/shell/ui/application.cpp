@@ -1,5 +1,6 @@
 #include "shell/ui/application.h"
 
+#include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 
 #include <exception>
@@ -20,4 +21,23 @@ bool TApplication::notify(QObject *receiver, QEvent *event) {
 void ShowException(const char *what) {
     msgbox::information(nullptr, QApplication::applicationDisplayName(),
                         QString::fromLocal8Bit(what));
+}
+
+int RunApplication(TApplication &app, const std::function<void()> &create) {
+    int result = 0;
+    try {
+        if (create)
+            create();
+        else
+            CreateForms();
+        result = app.exec();
+    } catch (const std::exception &e) {
+        ShowException(e.what());
+        result = 1;
+    } catch (...) {
+        ShowException("Unknown exception.");
+        result = 1;
+    }
+    DestroyForms();
+    return result;
 }

@@ -333,6 +333,21 @@ TEST(Application, ExceptionFromAHandlerIsShownInABox) {
     msgbox::clearShown();
 }
 
+TEST(Application, ExceptionEscapingStartUpIsShownAndEndsTheProgram) {
+    msgbox::setTestMode(true);
+    msgbox::clearShown();
+    auto *app = static_cast<TApplication *>(QCoreApplication::instance());
+    const int rc = RunApplication(*app, [] {
+        CreateForms();
+        throw std::runtime_error("start-up failed");
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(Form1, nullptr); // what was created is destroyed again
+    ASSERT_EQ(msgbox::shown().size(), 1u);
+    EXPECT_EQ(msgbox::shown()[0].text, "start-up failed");
+    msgbox::clearShown();
+}
+
 TEST(MessageBoxSeam, RecordsAndAnswers) {
     msgbox::setTestMode(true);
     msgbox::clearShown();
