@@ -44,6 +44,28 @@ const Bytes kGetChallenge = {0x00, 0x84, 0x00, 0x00, 0x04};
 const Bytes kChallengeAnswer = {0xA0, 0xA1, 0xA2, 0xA3, 0x90, 0x00};
 const Bytes kSelect = {0x00, 0xA4, 0x04, 0x00, 0x02, 0x3F, 0x00};
 
+// First in the file: in a whole-program run it still sees the library untouched.
+TEST(BrenmarkBeforeListing, EveryCallFailsSafelyWithoutTheService) {
+    int releases = call_counter::releases;
+    int connects = call_counter::connects;
+    int disconnects = call_counter::disconnects;
+    unsigned char response[kResponseSize];
+    int length = -1;
+    EXPECT_EQ(PS_OpenDevice(0), PS_ERR_ARGUMENT);
+    EXPECT_EQ(PS_TransmitData(kGetChallenge.data(), 5, response, &length), PS_ERR_NO_CARD);
+    EXPECT_EQ(PS_ATRReset(), PS_ERR_REFUSED);
+    EXPECT_EQ(PS_CloseDevice(), PS_OK);
+    EXPECT_EQ(PS_FreeDevice(), PS_OK);
+    int count = 0;
+    char names[kNamesSize];
+    EXPECT_EQ(PS_GetDeviceList(nullptr, &count), PS_ERR_ARGUMENT);
+    EXPECT_EQ(PS_GetDeviceList(names, nullptr), PS_ERR_ARGUMENT);
+    EXPECT_EQ(length, -1);
+    EXPECT_EQ(call_counter::releases, releases);
+    EXPECT_EQ(call_counter::connects, connects);
+    EXPECT_EQ(call_counter::disconnects, disconnects);
+}
+
 class PcscdTest : public testing::Test {
   protected:
     void SetUp() override {
