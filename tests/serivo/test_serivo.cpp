@@ -49,6 +49,18 @@ class Pty : public ::testing::Test {
         }
         return got;
     }
+    // Waits for the library's next frame. While no slave side is open (between a COM_Close
+    // and the next COM_Init) the master reports a hang-up at once, so poll again until
+    // bytes come or the time is up.
+    Bytes AwaitFrame(int ms = 2000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        Bytes got;
+        while (got.empty() && std::chrono::steady_clock::now() < end) {
+            got = Drain(100);
+            if (got.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return got;
+    }
     void Send(const Bytes &b) { ASSERT_EQ(write(master, b.data(), b.size()), (ssize_t)b.size()); }
 
     static Bytes Reply(uint8_t status, const Bytes &payload) {
@@ -216,7 +228,7 @@ TEST_F(Pty, TransactionOverTheSerialTransport) {
     link.SerialBound = 1;
 
     std::thread reader([&] {
-        const Bytes got = Drain(1000);
+        const Bytes got = AwaitFrame();
         EXPECT_EQ(got, (Bytes{0x02, 0x00, 0x01, 0xAD, 0x00 ^ 0x01 ^ 0xAD, 0x03}));
         Send(Reply(0x30, {'K', 'M', 0, 'Z'}));
     });
@@ -230,7 +242,7 @@ TEST_F(Pty, TransactionOverTheSerialTransport) {
 
     // Status "C" to a read configuration: no retry, an empty image.
     std::thread reader2([&] {
-        Drain(1000);
+        AwaitFrame();
         Send(Reply(0x43, {}));
     });
     opts.command = TxCommand::ReadConfiguration;
