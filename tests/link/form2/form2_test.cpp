@@ -9,6 +9,7 @@
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
+#include "program_test.h"
 #include "virtual_reader.h"
 
 #include <QAction>
@@ -131,25 +132,11 @@ QWidget *TopLevel(const char *name) {
     return nullptr;
 }
 
-std::vector<QString> Texts() {
-    std::vector<QString> t;
-    for (const auto &s : msgbox::shown())
-        t.push_back(s.text);
-    return t;
-}
-
-class Form2Test : public ::testing::Test {
+class Form2Test : public ProgramTest {
   protected:
     void SetUp() override {
         vr_reset();
-        msgbox::setTestMode(true);
-        msgbox::clearShown();
-        ResetProgramEnd();
-        CreateForms();
-    }
-    void TearDown() override {
-        DestroyForms();
-        msgbox::clearShown();
+        ProgramTest::SetUp();
     }
 
     // Choosing "MSR Device" in the chooser shows the configuration window.

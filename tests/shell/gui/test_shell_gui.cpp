@@ -15,6 +15,7 @@
 #include "smartcard/ui/TForm11.h"
 #include "tests/ui/TForm3.h"
 #include "tests/ui/TForm7.h"
+#include "program_test.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -41,26 +42,7 @@ void Click(QWidget *w, const char *name) {
     QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
 }
 
-int Questions() {
-    int n = 0;
-    for (const auto &s : msgbox::shown())
-        n += s.isQuestion;
-    return n;
-}
-
-class Shell : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        msgbox::setTestMode(true);
-        msgbox::clearShown();
-        ResetProgramEnd();
-        CreateForms();
-    }
-    void TearDown() override {
-        DestroyForms();
-        msgbox::clearShown();
-    }
-};
+class Shell : public ProgramTest {};
 
 std::vector<QWidget *> Windows() {
     return {Form1, Form2, Form3, Form4, Form5, Form6, Form7, Form8, Form9, Form10, Form11};
