@@ -32,11 +32,6 @@ void MakeTrackOrder(int readingSequence, const bool (&enabled)[3], const bool (&
 void ReadTrackOrder(const uint8_t (&order)[3], bool (&enabled)[3], bool (&enter)[3]) {
     for (int t = 0; t < 3; ++t)
         enabled[t] = enter[t] = false;
-    if (order[0] == 0) {
-        for (bool &e : enabled)
-            e = true;
-        return;
-    }
     for (uint8_t c : order) {
         int track = -1;
         bool withEnter = false;
@@ -48,6 +43,10 @@ void ReadTrackOrder(const uint8_t (&order)[3], bool (&enabled)[3], bool (&enter)
         enabled[track] = true;
         enter[track] = withEnter;
     }
+    // Nothing loaded: every track on, with whatever Enter the later characters gave.
+    if (order[0] == 0)
+        for (bool &e : enabled)
+            e = true;
 }
 
 const TIButtonOrder kIButtonOrders[kIButtonOrderCount] = {

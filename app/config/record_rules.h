@@ -22,7 +22,8 @@ void MakeTrackOrder(int readingSequence, const bool (&enabled)[3], const bool (&
                     uint8_t (&order)[3]);
 
 // The inverse as the window shows it: '1'/'5' enable track 1 (Enter when '5'), likewise for
-// tracks 2 and 3; a TrackOrder starting with 0x00 (nothing loaded) enables all three tracks.
+// tracks 2 and 3; a TrackOrder starting with 0x00 (nothing loaded) then enables all three
+// tracks, keeping the Enter boxes the other characters set.
 void ReadTrackOrder(const uint8_t (&order)[3], bool (&enabled)[3], bool (&enter)[3]);
 
 // iButton output order (ComboBox4 attach, ComboBox5 removal; index in the high nibble).

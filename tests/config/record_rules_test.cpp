@@ -42,6 +42,10 @@ TEST(RecordRules, TrackOrderToWindow) {
     ReadTrackOrder(nothing, enabled, enter);
     EXPECT_TRUE(enabled[0] && enabled[1] && enabled[2]);
     EXPECT_FALSE(enter[0] || enter[1] || enter[2]);
+    const uint8_t startsEmpty[3] = {0, '6', '7'}; // the later characters still set Enter
+    ReadTrackOrder(startsEmpty, enabled, enter);
+    EXPECT_TRUE(enabled[0] && enabled[1] && enabled[2]);
+    EXPECT_TRUE(!enter[0] && enter[1] && enter[2]);
 
     const uint8_t odd[3] = {'4', '9', '7'}; // unknown digits enable nothing
     ReadTrackOrder(odd, enabled, enter);
