@@ -99,27 +99,36 @@ LORVANE_API int HID_READ(unsigned char *reply, int *length, int mode, char *trac
 LORVANE_API void HID_SetMessagePump(void (*pump)(void *ctx), void *ctx);
 
 /* Contactless commands. Each one runs a fresh HID_Init, writes one command frame and reads
- * its reply; it returns the first nonzero result of these steps, -100 .. -104 (see above),
- * or the reply's status byte. Outputs are written only when 0 is returned.
+ * its reply; it returns the first nonzero result of these steps, -95 or -100 .. -104 (see
+ * above), or the reply's status byte. Outputs are written only when 0 is returned.
  * Block address = sector * 4 + block (one byte). Values are signed 32-bit. */
+/* Antenna on (nonzero) or off (0). */
 LORVANE_API int RF_Antenna_Sta(int on);
 LORVANE_API int RF_Init_Type(int type); /* 0: type A, 1: type B, other: '1' */
+/* mode nonzero: all cards (0x52), 0: idle cards only (0x26). *cardType receives the reply's
+ * first data byte. */
 LORVANE_API int RF_Request(int mode, int16_t *cardType);
-/* serialNumber receives 4 bytes in the order the reader sends them; *serialLength = 4. */
+/* Sends the low byte of `parameter` (the window passes 4). serialNumber receives 4 bytes in
+ * the order the reader sends them; *serialLength = 4. */
 LORVANE_API int RF_Anticoll(int parameter, uint32_t *serialNumber, int16_t *serialLength);
 /* Sends serialLength bytes starting at serialNumber. */
 LORVANE_API int RF_Select(const uint8_t *serialNumber, int16_t serialLength);
-/* keyChoice 0 = key A, nonzero = key B; key = 6 bytes. */
+/* keyChoice 0 = key A, nonzero = key B; the sector is addressed by its first block
+ * (sector * 4); key = 6 bytes. */
 LORVANE_API int RF_authentication(int keyChoice, int sector, const uint8_t *key);
-/* data receives 16 bytes; *length = 16. */
+/* data receives the 16 bytes after the reply's status; *length = 16. A shorter reply leaves
+ * its checksum and end byte, then zeros, in the bytes it does not carry. */
 LORVANE_API int RF_read(int sector, int block, uint8_t *data, int16_t *length);
 /* Sends the block address and `count` bytes (count 0 .. 250). */
 LORVANE_API int RF_write(int sector, int block, const uint8_t *data, int16_t count);
+/* Value blocks: the value travels as 4 bytes, least significant first. initval sets the
+ * block's value, Debit subtracts from it, increment adds to it; readval reads it back. */
 LORVANE_API int RF_initval(int sector, int block, int32_t value);
 LORVANE_API int RF_readval(int sector, int block, int32_t *value);
 LORVANE_API int RF_Debit(int sector, int block, int32_t value);
 LORVANE_API int RF_increment(int sector, int block, int32_t value);
-/* result receives 4 bytes in the order the reader sends them; *length = 4. */
+/* mode as RF_Request. result receives 4 bytes in the order the reader sends them;
+ * *length = 4. */
 LORVANE_API int RF_Reset(int mode, uint32_t *result, int16_t *length);
 /* Sends `count` command bytes (0 .. 251); response receives the reply's data bytes (at most
  * 504) and *responseLength their number. */

@@ -432,7 +432,7 @@ TEST_F(ReaderTest, PumpRunsBeforeAndAfterEveryReport) {
 TEST_F(ReaderTest, ExportsCalledFromThePumpAreRefused) {
     Open();
     struct Nested {
-        int init = 1, write = 1, close = 1;
+        int init = 1, write = 1, close = 1, rf = 1;
     } nested;
     HID_SetMessagePump(
         [](void *ctx) {
@@ -441,6 +441,7 @@ TEST_F(ReaderTest, ExportsCalledFromThePumpAreRefused) {
             n->init = HID_Init();
             n->write = HID_WRITE(frame, 1, 2, nullptr);
             n->close = HID_Close();
+            n->rf = RF_Antenna_Sta(1);
         },
         &nested);
     uint8_t frame[1] = {0xAD};
@@ -448,6 +449,7 @@ TEST_F(ReaderTest, ExportsCalledFromThePumpAreRefused) {
     EXPECT_EQ(nested.init, -95);
     EXPECT_EQ(nested.write, -95);
     EXPECT_EQ(nested.close, -95);
+    EXPECT_EQ(nested.rf, -95);
     EXPECT_EQ(vr_written_report_count(), 1);
 }
 
