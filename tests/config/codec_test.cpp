@@ -144,6 +144,20 @@ TEST(EncodeSaveBlock, AsciiEscapes) {
     }
 }
 
+TEST(EncodeSaveBlock, EntriesPastTheTwentiethNeverCompleteAnEscape) {
+    // A loaded ASCII layer may hold more than 20 characters. A backslash in the last entry
+    // is sent as it is: the entry after it is not part of the sequence.
+    auto s = Fresh();
+    PutText(*s, 5, "abcdefghijklmnopqrs\\nx");
+    const Encoded e = Encode(*s);
+    ASSERT_EQ(e.result, kEncodeOk);
+    std::vector<uint8_t> expected = {0x15, 20};
+    for (char c = 'a'; c <= 's'; ++c)
+        expected.push_back(static_cast<uint8_t>(c));
+    expected.push_back(0x5C);
+    EXPECT_EQ(e.Tail(), expected);
+}
+
 TEST(EncodeSaveBlock, EscapesShrinkTheLayerBelowTheLimit) {
     // 20 entries holding ten escapes are 10 bytes once converted.
     auto s = Fresh();
