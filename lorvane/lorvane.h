@@ -26,7 +26,8 @@
  *   -96   HID_READ: the first input report carries the status byte 0x00 (which cannot be
  *         returned as itself, since 0 means success); nothing copied
  *   -97   HID_WRITE / HID_READ: the device reported an I/O error (for example it was
- *         unplugged); the reader stays open until HID_Close
+ *         unplugged), or HID_WRITE could not start its write worker (nothing sent); the
+ *         reader stays open until HID_Close
  *   -98   HID_READ: no reply buffer or no length pointer given
  *   -100  RF_: the command's data does not fit one frame (252 bytes or more, or a negative
  *         count); nothing sent

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -98,7 +100,14 @@ class Writer {
         uint64_t ticket = submitted_.load(std::memory_order_relaxed) + 1;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
+            if (!thread_.joinable()) {
+                // No exception may leave the library: without a worker nothing is sent.
+                try {
+                    thread_ = std::thread([this] { run(); });
+                } catch (const std::system_error &) {
+                    return kIoError;
+                }
+            }
             submitted_.store(ticket, std::memory_order_release);
             jobCv_.notify_one();
         }
