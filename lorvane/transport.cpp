@@ -12,7 +12,6 @@
 #include <cstring>
 #include <mutex>
 #include <system_error>
-#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
