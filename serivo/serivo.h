@@ -45,7 +45,7 @@ int COM_READ1(unsigned char *reply, int *length, int mode, char *trace);
  * -9 = count below 1 or no buffer; -91 = port not open. */
 int COM_RECV(unsigned char *buffer, int count);
 /* Switches receive mode on (discarding what waited on the line) and off. Off makes a
- * COM_RECV running on another thread give up at once. Both return 0. */
+ * COM_RECV running on another thread give up within its 50 ms wait. Both return 0. */
 int Set_flagT(void);
 int Set_flagF(void);
 
