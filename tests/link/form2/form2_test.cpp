@@ -5,11 +5,11 @@
 #include "config/ui/TUpDown.h"
 #include "keycodes/languages.h"
 #include "link/ui/TForm2.h"
+#include "program_test.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
-#include "program_test.h"
 #include "virtual_reader.h"
 
 #include <QAction>

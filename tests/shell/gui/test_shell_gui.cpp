@@ -3,6 +3,7 @@
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/ui/TForm2.h"
+#include "program_test.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/TForm4.h"
 #include "shell/ui/TForm8.h"
@@ -15,7 +16,6 @@
 #include "smartcard/ui/TForm11.h"
 #include "tests/ui/TForm3.h"
 #include "tests/ui/TForm7.h"
-#include "program_test.h"
 
 #include <QFile>
 #include <QGroupBox>
