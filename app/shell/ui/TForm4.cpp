@@ -18,7 +18,7 @@ TForm4::TForm4(QWidget *parent) : QWidget(parent) {
     Image1 = new TPicture(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(16, 20, 120, 150);
-    Image1->setImage(DecodeJpegFile(QStringLiteral(":/pictures/about.jpg")));
+    Image1->setJpegFile(QStringLiteral(":/pictures/about.jpg"));
 
     Label1 = new QLabel(QString::fromUtf8("VERSION： KELDO three in one 2014 V1.00"), this);
     Label1->setObjectName("Label1");

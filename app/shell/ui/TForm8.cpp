@@ -12,7 +12,7 @@ TForm8::TForm8(QWidget *parent) : QWidget(parent) {
     Image1 = new TPicture(this);
     Image1->setObjectName("Image1");
     Image1->setStretch(true);
-    Image1->setImage(DecodeJpegFile(QStringLiteral(":/pictures/cable.jpg")));
+    Image1->setJpegFile(QStringLiteral(":/pictures/cable.jpg"));
     resize(420, 260);
 }
 

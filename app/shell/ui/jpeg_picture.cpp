@@ -35,8 +35,23 @@ QImage DecodeJpegFile(const QString &path) {
 TPicture::TPicture(QWidget *parent) : QWidget(parent) {}
 
 void TPicture::setImage(const QImage &image) {
+    PendingFile.clear();
     Image = image;
     update();
+}
+
+void TPicture::setJpegFile(const QString &path) {
+    PendingFile = path;
+    Image = QImage();
+    update();
+}
+
+const QImage &TPicture::image() const {
+    if (!PendingFile.isEmpty()) {
+        Image = DecodeJpegFile(PendingFile);
+        PendingFile.clear();
+    }
+    return Image;
 }
 
 void TPicture::setStretch(bool on) {
@@ -45,11 +60,12 @@ void TPicture::setStretch(bool on) {
 }
 
 void TPicture::paintEvent(QPaintEvent *) {
-    if (Image.isNull()) return;
+    const QImage &picture = image();
+    if (picture.isNull()) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (Stretch)
-        painter.drawImage(rect(), Image);
+        painter.drawImage(rect(), picture);
     else
-        painter.drawImage(QPoint(0, 0), Image);
+        painter.drawImage(QPoint(0, 0), picture);
 }

@@ -16,13 +16,17 @@ class TPicture : public QWidget {
   public:
     explicit TPicture(QWidget *parent = nullptr);
     void setImage(const QImage &image);
-    const QImage &image() const { return Image; }
+    // A JPEG file or resource, decoded when the picture is first needed: the windows that
+    // show pictures are built at start-up but seldom opened.
+    void setJpegFile(const QString &path);
+    const QImage &image() const;
     void setStretch(bool on);
 
   protected:
     void paintEvent(QPaintEvent *event) override;
 
   private:
-    QImage Image;
+    mutable QImage Image;
+    mutable QString PendingFile;
     bool Stretch = false;
 };

@@ -291,6 +291,15 @@ TEST(Jpeg, BrokenPicturesLeaveAnEmptyArea) {
     for (int y = 0; y < shot.height(); y += 7)
         for (int x = 0; x < shot.width(); x += 7)
             ASSERT_EQ(shot.pixelColor(x, y), first);
+
+    // A file given to the picture is decoded when first needed; one that is missing
+    // paints nothing, and a later good one replaces the picture whole.
+    picture.setJpegFile(":/pictures/absent.jpg");
+    EXPECT_EQ(picture.grab().toImage(), shot);
+    EXPECT_TRUE(picture.image().isNull());
+    picture.setJpegFile(":/pictures/cable.jpg");
+    EXPECT_EQ(picture.image().size(), DecodeJpeg(whole).size());
+    EXPECT_NE(picture.grab().toImage(), shot);
 }
 
 namespace {
