@@ -42,7 +42,17 @@ void Click(QWidget *w, const char *name) {
     QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());
 }
 
-class Shell : public ProgramTest {};
+class Shell : public ProgramTest {
+  protected:
+    // Runs the event loop until something ends it; 99 when nothing did within 20 s.
+    static int RunEventLoop() {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(20000);
+        return QApplication::exec();
+    }
+};
 
 std::vector<QWidget *> Windows() {
     return {Form1, Form2, Form3, Form4, Form5, Form6, Form7, Form8, Form9, Form10, Form11};
@@ -154,11 +164,7 @@ TEST_F(Shell, ChoosingTheReaderAgainDoesNotBindAgain) {
 TEST_F(Shell, YesToTheCloseQuestionEndsTheEventLoop) {
     msgbox::setNextAnswer(true);
     QTimer::singleShot(0, [] { Click(Form1, "BitBtn1"); });
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(20000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(RunEventLoop(), 0);
     EXPECT_TRUE(ProgramEndRequested());
     EXPECT_EQ(Questions(), 1);
 }
@@ -216,11 +222,7 @@ TEST_F(Shell, NoDeviceCheckedDoesNothingMore) {
 
 TEST_F(Shell, QuitEndsTheProgramWithTheOtherWindowsAliveButHidden) {
     QTimer::singleShot(0, [] { Click(Form1, "BitBtn2"); });
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-    guard.start(20000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(RunEventLoop(), 0);
     EXPECT_TRUE(ProgramEndRequested());
     EXPECT_FALSE(Form1->isVisible());
     for (QWidget *w : Windows()) {
