@@ -6,10 +6,12 @@
 #include <hidapi/hidapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -73,53 +75,60 @@ Clock::time_point PumpDue(Clock::time_point deadline) {
 // can be abandoned after the time-out without ever touching the caller's storage. Both sides
 // spin briefly before they sleep: a report is handed over in microseconds that way, where a
 // wake-up through the scheduler can cost tens.
+//
+// The worker shares its state with the library through a shared_ptr and holds its own share:
+// a write still blocked in the device at program exit outlives the library's static Writer,
+// and when it returns it must find its mutex, condition variables and buffer alive.
 class Writer {
   public:
+    Writer() : s_(std::make_shared<State>()) {}
+
     ~Writer() {
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(s_->mutex);
         if (!thread_.joinable()) return;
-        stop_ = true;
-        jobCv_.notify_all();
-        bool stuck = busy();
+        s_->stop = true;
+        s_->jobCv.notify_all();
+        bool stuck = s_->busy();
         lock.unlock();
         if (stuck)
-            thread_.detach(); // blocked in the device; the process is ending anyway
+            thread_.detach(); // blocked in the device; it ends when the device lets it go
         else
             thread_.join();
     }
 
     // Writes one report; 0 = written, kTimeout, kIoError.
     int write(hid_device *dev, const unsigned char *report, int length) {
+        State &s = *s_;
         auto deadline = Clock::now() + kWriteTimeout;
         // A write abandoned earlier may still be blocked: it has to end first.
-        if (!waitUntil(deadline, [this] { return !busy(); })) return kTimeout;
-        std::memcpy(buffer_, report, size_t(length));
-        device_ = dev;
-        length_ = length;
-        uint64_t ticket = submitted_.load(std::memory_order_relaxed) + 1;
+        if (!waitUntil(deadline, [&s] { return !s.busy(); })) return kTimeout;
+        std::memcpy(s.buffer, report, size_t(length));
+        s.device = dev;
+        s.length = length;
+        uint64_t ticket = s.submitted.load(std::memory_order_relaxed) + 1;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<std::mutex> lock(s.mutex);
             if (!thread_.joinable()) {
                 // No exception may leave the library: without a worker nothing is sent.
                 try {
-                    thread_ = std::thread([this] { run(); });
+                    thread_ = std::thread(&Writer::Run, s_);
                 } catch (const std::system_error &) {
                     return kIoError;
                 }
             }
-            submitted_.store(ticket, std::memory_order_release);
-            jobCv_.notify_one();
+            s.submitted.store(ticket, std::memory_order_release);
+            s.jobCv.notify_one();
         }
-        if (!waitUntil(deadline, [&] { return done_.load(std::memory_order_acquire) >= ticket; }))
+        if (!waitUntil(deadline, [&] { return s.done.load(std::memory_order_acquire) >= ticket; }))
             return kTimeout;
-        return result_ == length ? 0 : kIoError;
+        return s.result == length ? 0 : kIoError;
     }
 
     // Closes a device, or hands it to the worker when a write on it is still outstanding.
     void close(hid_device *dev) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (busy() && device_ == dev) {
-            closeAfter_ = dev;
+        std::unique_lock<std::mutex> lock(s_->mutex);
+        if (s_->busy() && s_->device == dev) {
+            s_->closeAfter = dev;
             return;
         }
         lock.unlock();
@@ -127,9 +136,22 @@ class Writer {
     }
 
   private:
-    bool busy() const {
-        return done_.load(std::memory_order_acquire) != submitted_.load(std::memory_order_acquire);
-    }
+    struct State {
+        std::mutex mutex;
+        std::condition_variable jobCv, doneCv;
+        bool stop = false;
+        std::atomic<uint64_t> submitted{0}, done{0};
+        hid_device *device = nullptr;
+        hid_device *closeAfter = nullptr;
+        int length = 0;
+        int result = 0;
+        unsigned char buffer[kMaxReport];
+
+        bool busy() const {
+            return done.load(std::memory_order_acquire) !=
+                   submitted.load(std::memory_order_acquire);
+        }
+    };
 
     template <class Pred> static bool Spin(Pred ready, std::chrono::microseconds limit) {
         auto until = Clock::now() + limit;
@@ -142,12 +164,13 @@ class Writer {
 
     template <class Pred> bool waitUntil(Clock::time_point deadline, Pred ready) {
         if (Spin(ready, std::chrono::microseconds(50))) return true;
-        std::unique_lock<std::mutex> lock(mutex_);
+        State &s = *s_;
+        std::unique_lock<std::mutex> lock(s.mutex);
         while (!ready()) {
             auto now = Clock::now();
             if (now >= deadline) return false;
             auto until = PumpDue(deadline);
-            doneCv_.wait_until(lock, until);
+            s.doneCv.wait_until(lock, until);
             if (!ready() && gPump) {
                 lock.unlock();
                 Pump();
@@ -157,40 +180,37 @@ class Writer {
         return true;
     }
 
-    void run() {
+    // The worker: everything it touches is in its own share of the state.
+    static void Run(std::shared_ptr<State> share) {
+        State &s = *share;
         for (;;) {
-            uint64_t seen = done_.load(std::memory_order_relaxed);
-            auto hasJob = [&] { return submitted_.load(std::memory_order_acquire) != seen; };
+            uint64_t seen = s.done.load(std::memory_order_relaxed);
+            auto hasJob = [&] { return s.submitted.load(std::memory_order_acquire) != seen; };
             if (!Spin(hasJob, std::chrono::microseconds(200))) {
-                std::unique_lock<std::mutex> lock(mutex_);
-                jobCv_.wait(lock, [&] { return stop_ || hasJob(); });
-                if (stop_) return;
+                std::unique_lock<std::mutex> lock(s.mutex);
+                s.jobCv.wait(lock, [&] { return s.stop || hasJob(); });
+                if (!hasJob()) return; // stopped
             }
-            uint64_t ticket = submitted_.load(std::memory_order_acquire);
-            int r = hid_write(device_, buffer_, size_t(length_));
+            uint64_t ticket = s.submitted.load(std::memory_order_acquire);
+            int r = hid_write(s.device, s.buffer, size_t(s.length));
             hid_device *closing;
+            bool stop;
             {
-                std::lock_guard<std::mutex> lock(mutex_);
-                result_ = r;
-                done_.store(ticket, std::memory_order_release);
-                closing = closeAfter_;
-                closeAfter_ = nullptr;
-                doneCv_.notify_all();
+                std::lock_guard<std::mutex> lock(s.mutex);
+                s.result = r;
+                s.done.store(ticket, std::memory_order_release);
+                closing = s.closeAfter;
+                s.closeAfter = nullptr;
+                stop = s.stop;
+                s.doneCv.notify_all();
             }
             if (closing) hid_close(closing);
+            if (stop) return;
         }
     }
 
-    std::mutex mutex_;
-    std::condition_variable jobCv_, doneCv_;
+    std::shared_ptr<State> s_;
     std::thread thread_;
-    bool stop_ = false;
-    std::atomic<uint64_t> submitted_{0}, done_{0};
-    hid_device *device_ = nullptr;
-    hid_device *closeAfter_ = nullptr;
-    int length_ = 0;
-    int result_ = 0;
-    unsigned char buffer_[kMaxReport];
 };
 
 Writer gWriter;

@@ -1,4 +1,5 @@
 // hidapi's C API over one virtual reader, and the control API tests use to steer it.
+#include "faults.h"
 #include "reader.h"
 #include "virtual_reader.h"
 
@@ -64,6 +65,10 @@ struct Device {
     std::optional<std::vector<uint8_t>> nextRaw;
     std::deque<std::vector<uint8_t>> written, messages;
     std::set<hid_device *> handles;
+    int opened = 0, closed = 0;
+    vr::FaultPlan faults;
+    vr::Answer lastAnswer;    // the answer of the previous message (the stale one)
+    int unplugAfterReads = 0; // an unplug fault: reports still to be read before it happens
 
     Device() { reset(); }
     void reset() {
@@ -87,6 +92,10 @@ struct Device {
         nextRaw.reset();
         written.clear();
         messages.clear();
+        opened = closed = 0;
+        faults.Reset();
+        lastAnswer = vr::Answer{};
+        unplugAfterReads = 0;
         for (hid_device *h : handles) {
             h->queue.clear();
             h->message.clear();
@@ -179,6 +188,59 @@ void QueueRaw(Device &d, hid_device *h, const std::vector<uint8_t> &raw, Clock::
     }
 }
 
+// A message meets a fault. Only a wrong status leaves the reader untouched: every other fault
+// strikes after the reader acted on the message, on the way back.
+void AnswerWithFault(Device &d, hid_device *h, int fault, uint8_t command, const uint8_t *payload,
+                     size_t size, Clock::time_point start) {
+    if (fault == VR_FAULT_WRONG_STATUS) {
+        vr::Answer a;
+        a.status = d.faults.WrongStatus();
+        QueueAnswer(d, h, a, start);
+        return;
+    }
+    const vr::Answer stale = d.lastAnswer;
+    const vr::Answer a = vr::Process(d.reader, command, payload, size);
+    d.lastAnswer = a;
+    switch (fault) {
+    case VR_FAULT_LOST:
+        break;
+    case VR_FAULT_LATE:
+        QueueAnswer(d, h, a, start + std::chrono::milliseconds(d.faults.LateMs));
+        break;
+    case VR_FAULT_LATE_WITHIN:
+        QueueAnswer(d, h, a, start + std::chrono::milliseconds(d.faults.WithinMs));
+        break;
+    case VR_FAULT_GARBAGE: {
+        bool acceptable = false;
+        QueueRaw(d, h, d.faults.Garbage(d.reportLength, acceptable), start);
+        break;
+    }
+    case VR_FAULT_STALE:
+        QueueAnswer(d, h, stale, start);
+        QueueAnswer(d, h, a, start);
+        break;
+    case VR_FAULT_STALE_AFTER:
+        QueueAnswer(d, h, a, start);
+        QueueAnswer(d, h, stale, start);
+        break;
+    case VR_FAULT_UNPLUG: {
+        // Gone as the answer is read: after its first report when it has more than one.
+        const size_t before = h->queue.size();
+        QueueAnswer(d, h, a, start);
+        if (h->queue.size() - before > 1) {
+            d.unplugAfterReads = 1;
+        } else {
+            d.present = false;
+            d.arrived.notify_all();
+        }
+        break;
+    }
+    default:
+        QueueAnswer(d, h, a, start);
+        break;
+    }
+}
+
 // A complete message arrived on handle h: answer it.
 void Answer(Device &d, hid_device *h, Clock::time_point start) {
     uint8_t command = uint8_t(h->lead | 0x80);
@@ -188,6 +250,11 @@ void Answer(Device &d, hid_device *h, Clock::time_point start) {
     entry.insert(entry.end(), payload, payload + size);
     Log(d.messages, std::move(entry));
 
+    if (int fault = d.faults.Draw(); fault != VR_FAULT_NONE) {
+        AnswerWithFault(d, h, fault, command, payload, size, start);
+        d.arrived.notify_all();
+        return;
+    }
     if (d.nextRaw) {
         QueueRaw(d, h, *d.nextRaw, start);
         d.nextRaw.reset();
@@ -201,7 +268,8 @@ void Answer(Device &d, hid_device *h, Clock::time_point start) {
         a.status = d.status >= 0 ? d.status : d.commandStatus[command];
         QueueAnswer(d, h, a, start);
     } else {
-        QueueAnswer(d, h, vr::Process(d.reader, command, payload, size), start);
+        d.lastAnswer = vr::Process(d.reader, command, payload, size);
+        QueueAnswer(d, h, d.lastAnswer, start);
     }
     d.arrived.notify_all();
 }
@@ -280,6 +348,7 @@ hid_device HID_API_EXPORT *hid_open_path(const char *path) {
     if (!path || std::strcmp(path, kReaderPath) != 0 || !d.present) return nullptr;
     auto *h = new hid_device_;
     d.handles.insert(h);
+    ++d.opened;
     return h;
 }
 
@@ -302,6 +371,7 @@ void HID_API_EXPORT hid_close(hid_device *dev) {
         std::fprintf(stderr, "virtual reader: hid_close on a handle that is not open\n");
         std::abort();
     }
+    ++d.closed;
     delete dev;
 }
 
@@ -360,6 +430,10 @@ int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t
                 size_t n = std::min(length, head.bytes.size());
                 std::memcpy(data, head.bytes.data(), n);
                 dev->queue.pop_front();
+                if (d.unplugAfterReads > 0 && --d.unplugAfterReads == 0) {
+                    d.present = false;
+                    d.arrived.notify_all();
+                }
                 return int(n);
             }
             if (milliseconds == 0 || now >= deadline) return 0;
@@ -626,6 +700,33 @@ int vr_set_card_block(int block, const unsigned char data[16]) {
 int vr_antenna(void) {
     LOCKED;
     return d.reader.antenna ? 1 : 0;
+}
+
+void vr_fault_next(int fault) {
+    LOCKED;
+    d.faults.Queue(fault);
+}
+
+void vr_set_fault_mix(unsigned seed, const int per_million[VR_FAULT_KINDS]) {
+    LOCKED;
+    d.faults.SetMix(seed, per_million);
+}
+
+void vr_set_late_ms(int past, int within) {
+    LOCKED;
+    d.faults.LateMs = std::max(past, 0);
+    d.faults.WithinMs = std::max(within, 0);
+}
+
+int vr_faults_injected(int fault) {
+    LOCKED;
+    return d.faults.Injected(fault);
+}
+
+void vr_handle_counts(int *opened, int *closed) {
+    LOCKED;
+    if (opened) *opened = d.opened;
+    if (closed) *closed = d.closed;
 }
 
 } // extern "C"

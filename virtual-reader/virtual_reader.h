@@ -131,6 +131,39 @@ VR_API int vr_set_card_block(int block, const unsigned char data[16]);
 /* 1 when the antenna is on. */
 VR_API int vr_antenna(void);
 
+/* --- fault injection --- */
+/* What a message can meet on its way. Only a wrong status leaves the reader untouched; with
+ * every other fault the reader acted on the message (a configuration written is stored) and
+ * the fault strikes on the way back. */
+enum {
+    VR_FAULT_NONE = 0,         /* answered normally */
+    VR_FAULT_LOST = 1,         /* the answer is lost */
+    VR_FAULT_LATE = 2,         /* answered after the host's 5 s wait (vr_set_late_ms, 5500) */
+    VR_FAULT_LATE_WITHIN = 3,  /* answered just within it (4500 ms) */
+    VR_FAULT_WRONG_STATUS = 4, /* not acted on; status 0x31, 0x32, 0x45, 0x00 or 0xFF */
+    VR_FAULT_GARBAGE = 5,      /* bytes that are no reply: noise with a status other than
+                                  success, a reply declaring over 1024 bytes, or a success
+                                  with random content */
+    VR_FAULT_STALE = 6,        /* the answer of the previous message comes first, then its own */
+    VR_FAULT_STALE_AFTER = 7,  /* its own answer, then the previous message's (left queued) */
+    VR_FAULT_UNPLUG = 8,       /* unplugged as the answer is read: after its first report when
+                                  it has more, before it otherwise (vr_set_present(1) replugs) */
+    VR_FAULT_KINDS = 9
+};
+/* The next message meets this fault; successive calls fault successive messages. They go
+ * before the mix below. */
+VR_API void vr_fault_next(int fault);
+/* Seeded random faults: per_million[k] of a million messages meet fault k (index 0 is
+ * ignored; the rest answered normally). All zero (or a null array): off. The choices within a
+ * fault (which status, which garbage) come from the same seeded sequence. */
+VR_API void vr_set_fault_mix(unsigned seed, const int per_million[VR_FAULT_KINDS]);
+/* How late the two late faults answer, in milliseconds after the message. */
+VR_API void vr_set_late_ms(int past, int within);
+/* Messages that met fault k since the last reset (k = 0: those answered normally). */
+VR_API int vr_faults_injected(int fault);
+/* Handles opened and closed since the last reset. */
+VR_API void vr_handle_counts(int *opened, int *closed);
+
 #ifdef __cplusplus
 }
 #endif

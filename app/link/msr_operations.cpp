@@ -69,6 +69,64 @@ bool Succeeded(const TxResult &r) {
     return r.outcome == TxOutcome::Ok || r.outcome == TxOutcome::EmptyImage;
 }
 
+// What a Save sends, taken once before its first attempt: every attempt encodes this same
+// copy, whatever happens to the record while the reader is waited for.
+struct SaveImage {
+    uint8_t Store[kLayerCount][kLayerBytes];
+    int32_t Modes[kLayerCount];
+    uint8_t CustomLanguage[256];
+    int Language;
+};
+
+void Save(const TMsrContext &c) {
+    c.Window.SetPanel(0, c.Text[kSaveText]);
+    c.Window.ControlsToRecord();
+    if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        return;
+    }
+    auto image = std::make_unique<SaveImage>();
+    std::memcpy(image->Store, c.Settings.LayerStore, sizeof image->Store);
+    std::memcpy(image->Modes, c.Settings.LayerModes, sizeof image->Modes);
+    std::memcpy(image->CustomLanguage, c.Settings.CustomLanguage, sizeof image->CustomLanguage);
+    image->Language = c.Window.LanguageChoice();
+    bool tooLong = false;
+    TxOptions opts;
+    opts.command = TxCommand::WriteConfiguration;
+    const auto r = std::make_unique<TxResult>(Run(c, opts, [&](uint8_t(&frame)[kFrameSize]) {
+        frames::WriteConfigurationLead(frame);
+        int length = 0;
+        if (EncodeSaveBlock(image->Store, image->Modes, image->Language, image->CustomLanguage,
+                            frame, length) != kEncodeOk) {
+            tooLong = true;
+            return -1;
+        }
+        return length;
+    }));
+    switch (r->outcome) {
+    case TxOutcome::Ok:
+        c.Window.ShowSavedPorts();
+        c.Window.SetPanel(1, c.Text[kSaveSuccessText]);
+        c.Window.Message(c.Text[kSaveSuccessfulText]);
+        break;
+    case TxOutcome::FrameRejected:
+        c.Window.Message(c.Text[tooLong ? kTooLongText : kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        break;
+    case TxOutcome::NotBound:
+        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        break;
+    case TxOutcome::Busy:
+        break;
+    default:
+        c.Window.Message(c.Text[kNoReaderText]);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        break;
+    }
+}
+
 } // namespace
 
 std::string RemoveBrand(std::string text) {
@@ -93,6 +151,8 @@ std::string RemoveBrand(std::string text) {
 }
 
 void MsrProbe(const TMsrContext &c) {
+    if (ReaderBusy()) return;
+    ReaderOperation operation;
     if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
         c.Window.Message(UsesHid(c.Link) ? kHidOpenError : kSerialOpenError);
         return;
@@ -126,6 +186,8 @@ void MsrProbe(const TMsrContext &c) {
 }
 
 void MsrLoad(const TMsrContext &c) {
+    if (ReaderBusy()) return;
+    ReaderOperation operation;
     if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
         c.Window.Message(c.Text[OpenErrorText(c.Link)]);
         return;
@@ -157,58 +219,22 @@ void MsrLoad(const TMsrContext &c) {
 }
 
 void MsrSave(const TMsrContext &c) {
-    c.Window.SetPanel(0, c.Text[kSaveText]);
-    c.Window.ControlsToRecord();
-    if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
-        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
-        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
-        return;
-    }
-    const int language = c.Window.LanguageChoice();
-    bool tooLong = false;
-    TxOptions opts;
-    opts.command = TxCommand::WriteConfiguration;
-    // The encoder never changes the record, so every attempt sends the same frame.
-    const auto r = std::make_unique<TxResult>(Run(c, opts, [&](uint8_t(&frame)[kFrameSize]) {
-        frames::WriteConfigurationLead(frame);
-        int length = 0;
-        if (EncodeSaveBlock(c.Settings.LayerStore, c.Settings.LayerModes, language,
-                            c.Settings.CustomLanguage, frame, length) != kEncodeOk) {
-            tooLong = true;
-            return -1;
-        }
-        return length;
-    }));
-    switch (r->outcome) {
-    case TxOutcome::Ok:
-        c.Window.ShowSavedPorts();
-        c.Window.SetPanel(1, c.Text[kSaveSuccessText]);
-        c.Window.Message(c.Text[kSaveSuccessfulText]);
-        break;
-    case TxOutcome::FrameRejected:
-        c.Window.Message(c.Text[tooLong ? kTooLongText : kNoReaderText]);
-        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
-        break;
-    case TxOutcome::NotBound:
-        c.Window.Message(c.Text[OpenErrorText(c.Link)]);
-        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
-        break;
-    case TxOutcome::Busy:
-        break;
-    default:
-        c.Window.Message(c.Text[kNoReaderText]);
-        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
-        break;
-    }
+    if (ReaderBusy()) return;
+    ReaderOperation operation;
+    Save(c);
 }
 
 void MsrSetDefault(const TMsrContext &c) {
+    if (ReaderBusy()) return;
+    ReaderOperation operation;
     ClearLayers(c.Settings);
     c.Window.ShowDefaults();
-    MsrSave(c);
+    Save(c);
 }
 
 void MsrSetMode(const TMsrContext &c, bool testMode) {
+    if (ReaderBusy()) return;
+    ReaderOperation operation;
     const int base = testMode ? kTestModeText : kNormalModeText; // +1 error, +2 success
     c.Window.SetPanel(0, c.Text[base]);
     TxOptions opts;
@@ -234,6 +260,8 @@ void MsrSetMode(const TMsrContext &c, bool testMode) {
 }
 
 void MsrVersion(const TMsrContext &c) {
+    if (ReaderBusy()) return;
+    ReaderOperation operation;
     c.Window.SetPanel(0, c.Text[kVersionText]);
     const bool hid = UsesHid(c.Link);
     auto versionOf = [](const TxResult &r) {

@@ -42,6 +42,9 @@ inline constexpr const char *kProbeNoDevice = "Can't find MSR Device!";
 inline constexpr const char *kProbeError = "MSR_INIT ERROR";
 inline constexpr const char *kProbeSuccess = "MSR_INIT SUCCESS";
 
+// While another reader operation or a transaction runs (ReaderBusy), each of these returns
+// at once and touches neither the record nor the window. Save and Set Default send one copy
+// of the layers, modes and language taken before the first attempt.
 void MsrProbe(const TMsrContext &c);
 void MsrLoad(const TMsrContext &c);
 void MsrSave(const TMsrContext &c);

@@ -5,6 +5,7 @@
 
 namespace {
 bool gRunning = false;
+int gOperations = 0;
 
 // The transport may write more than our buffers hold (the HID library joins up to 2048
 // payload bytes and traces every report), so it writes into roomier scratch areas and
@@ -51,6 +52,17 @@ void TraceOut(TxResult &r, const char *scratch) {
 
 bool TransactionRunning() {
     return gRunning;
+}
+
+ReaderOperation::ReaderOperation() {
+    ++gOperations;
+}
+ReaderOperation::~ReaderOperation() {
+    --gOperations;
+}
+
+bool ReaderBusy() {
+    return gRunning || gOperations > 0;
 }
 
 TxResult RunTransaction(const TReaderLink &link,

@@ -74,3 +74,18 @@ TxResult RunTransaction(const TReaderLink &link,
 
 // True while a transaction is in progress (a second one returns Busy at once).
 bool TransactionRunning();
+
+// Marks a reader operation as running from its first side effect to its end: an operation
+// also changes the record and the window before and after its transaction (and pumps
+// events while it does), and nothing started meanwhile may touch either.
+class ReaderOperation {
+  public:
+    ReaderOperation();
+    ~ReaderOperation();
+    ReaderOperation(const ReaderOperation &) = delete;
+    ReaderOperation &operator=(const ReaderOperation &) = delete;
+};
+
+// True while a reader operation or a transaction runs. Every operation checks it before
+// it does anything and then does nothing at all.
+bool ReaderBusy();

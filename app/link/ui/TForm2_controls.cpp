@@ -142,7 +142,9 @@ bool TForm2::eventFilter(QObject *watched, QEvent *event) {
         (type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space)) {
         for (int n = 1; n <= 18; ++n)
             if (watched == RadioButton[n]) {
-                RadioButtonMouseDown(n);
+                // Qt shows presses on disabled widgets to event filters: a disabled window
+                // (a transaction, an open editor) takes them and does nothing.
+                if (isEnabled()) RadioButtonMouseDown(n);
                 // The pair keeps showing the record's mode; the editor decides.
                 return true;
             }

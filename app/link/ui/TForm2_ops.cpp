@@ -68,9 +68,10 @@ void TForm2::FormShow() {
 }
 
 void TForm2::closeEvent(QCloseEvent *event) {
-    // The close box still works while the window is disabled for a transaction; the window
-    // stays until the transaction is over.
-    if (TransactionRunning()) {
+    // The close box still works while the window is disabled: the window stays until the
+    // operation is over or the auxiliary window that disabled it closes (closing it then
+    // would leave that window open over the chooser).
+    if (!isEnabled() || ReaderBusy()) {
         event->ignore();
         return;
     }
@@ -81,44 +82,46 @@ void TForm2::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
+// A disabled window's actions do nothing, however they are reached (a menu item triggered,
+// a click queued before the window was disabled).
 void TForm2::BitBtn1Click() {
-    close();
+    if (isEnabled()) close();
 }
 
 void TForm2::Button1Click() {
-    MsrLoad(Context());
+    if (isEnabled()) MsrLoad(Context());
 }
 void TForm2::Button2Click() {
-    MsrSetMode(Context(), false);
+    if (isEnabled()) MsrSetMode(Context(), false);
 }
 void TForm2::Button3Click() {
-    MsrSetMode(Context(), true);
+    if (isEnabled()) MsrSetMode(Context(), true);
 }
 void TForm2::Button4Click() {
-    MsrSave(Context());
+    if (isEnabled()) MsrSave(Context());
 }
 void TForm2::Button5Click() {
-    MsrSetDefault(Context());
+    if (isEnabled()) MsrSetDefault(Context());
 }
 void TForm2::Version1Click() {
-    MsrVersion(Context());
+    if (isEnabled()) MsrVersion(Context());
 }
 
 void TForm2::Button6Click() {
-    if (!Form3) return;
+    if (!Form3 || !isEnabled()) return;
     setEnabled(false);
     Form3->show();
 }
 
 void TForm2::About1Click() {
-    if (!Form4) return;
+    if (!Form4 || !isEnabled()) return;
     setEnabled(false);
     Form4->show();
 }
 
 void TForm2::RadioButtonMouseDown(int radioButton) {
     const TPicker *p = PickerOfButton(radioButton);
-    if (!p) return;
+    if (!p || !isEnabled()) return;
     MsrSettings.EditedSequence = p->EditedSequence;
     QWidget *editor = radioButton == p->AsciiButton ? static_cast<QWidget *>(Form6)
                                                     : static_cast<QWidget *>(Form5);

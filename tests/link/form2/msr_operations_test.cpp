@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ std::vector<std::string> gLog;
 int gInitResult = 0;
 int gReadResult = 0;
 std::string gReply;
+std::vector<std::vector<uint8_t>> gFrames;
+// Runs inside every read, while the operation waits for the reader.
+std::function<void()> gDuringRead;
 
 extern "C" int FakeInit() {
     gLog.push_back("open");
@@ -35,9 +39,11 @@ extern "C" int FakeWrite(unsigned char *frame, int length, int, char *) {
     char text[16];
     std::snprintf(text, sizeof text, "write %02X/%d", frame[0], length);
     gLog.push_back(text);
+    gFrames.emplace_back(frame, frame + length);
     return 0;
 }
 extern "C" int FakeRead(unsigned char *reply, int *length, int, char *) {
+    if (gDuringRead) gDuringRead();
     if (gReadResult == 0) {
         std::memcpy(reply, gReply.data(), gReply.size());
         *length = int(gReply.size());
@@ -69,6 +75,8 @@ class MsrOperations : public ::testing::Test {
         gInitResult = 0;
         gReadResult = 0;
         gReply.clear();
+        gFrames.clear();
+        gDuringRead = nullptr;
         Text.Fill();
         std::memset(Settings.get(), 0, sizeof *Settings);
         Link.HID_Init = FakeInit;
@@ -185,6 +193,47 @@ TEST_F(MsrOperations, SaveRefusedBeforeWritingAndSaveSuccess) {
     EXPECT_EQ(gLog, (Log{"defaults", "panel0 SAVE", "controls->record", "disable", "open",
                          "write AA/227", "enable", "close", "ports", "panel1 SAVE SUCCESS",
                          "message \"SAVE \"successful"}));
+}
+
+// A second operation reached while one waits for the reader (a queued click, a menu item)
+// must do nothing at all: not even the panel or the record, which the running Save would
+// otherwise send in its next attempt.
+TEST_F(MsrOperations, NothingStartedDuringAnOperationTouchesTheRecordOrTheWindow) {
+    Settings->Layer1(layer1::kOptionOffsets[0]) = '%';
+    Settings->LayerStore[3][0] = 'h';
+    Settings->LayerModes[3] = kModeAscii;
+    const auto record = std::make_unique<TMsrSettings>(*Settings);
+    int reads = 0;
+    std::vector<std::string> logDuringRead;
+    gDuringRead = [&] {
+        if (reads++ != 0) return;
+        const size_t before = gLog.size();
+        MsrLoad(Context());
+        MsrSave(Context());
+        MsrSetDefault(Context());
+        MsrSetMode(Context(), true);
+        MsrVersion(Context());
+        MsrProbe(Context());
+        logDuringRead.assign(gLog.begin() + long(before), gLog.end());
+        EXPECT_EQ(std::memcmp(record.get(), Settings.get(), sizeof *Settings), 0);
+        // An editor writing into the record meanwhile does not reach this Save either.
+        Settings->LayerStore[3][0] = 'x';
+    };
+    gReadResult = 0x45; // the first attempt fails, so the Save encodes again
+    Link.HID_READ = [](unsigned char *reply, int *length, int mode, char *trace) {
+        const int r = FakeRead(reply, length, mode, trace);
+        gReadResult = 0;
+        return r;
+    };
+    MsrSave(Context());
+    EXPECT_TRUE(logDuringRead.empty()) << logDuringRead.front();
+    ASSERT_EQ(gFrames.size(), 2u);
+    EXPECT_EQ(gFrames[0], gFrames[1]);
+    EXPECT_EQ(gLog.back(), "message \"SAVE \"successful");
+    // Once it is over, the next operation runs.
+    gLog.clear();
+    MsrSetMode(Context(), false);
+    EXPECT_EQ(gLog.back(), "message setting is Successful!");
 }
 
 TEST(RemoveBrand, EveryCaseAndJoinedPieces) {

@@ -1,0 +1,286 @@
+// The configuration window while it waits for the reader or is held by an auxiliary window:
+// nothing the user does meanwhile may change what a Save sends, open a second editor or close
+// the window; and each fault of the reader's link on its own.
+#include "form2_fixture.h"
+
+#include "keycodes/ui/TForm5.h"
+#include "keycodes/ui/TForm6.h"
+#include "shell/ui/TForm4.h"
+#include "tests/ui/TForm3.h"
+
+namespace {
+
+class Form2Guards : public Form2Test {
+  protected:
+    // Runs `step` from the message pump while the next operation waits for the reader's
+    // first answer, which comes 40 ms late.
+    void DuringTheWait(std::function<void()> step) {
+        vr_set_report_delay_us(40000);
+        QTimer::singleShot(5, Form2, [this, step] {
+            ranDuringTheWait = !Form2->isEnabled();
+            step();
+        });
+    }
+    bool ranDuringTheWait = false;
+
+    std::vector<std::vector<uint8_t>> SaveFrames() {
+        std::vector<std::vector<uint8_t>> saves;
+        for (const auto &m : Messages())
+            if (!m.empty() && m[0] == 0xAA) saves.push_back(m);
+        return saves;
+    }
+};
+
+// --- what a Save sends -------------------------------------------------------------------
+
+TEST_F(Form2Guards, ClicksDuringARetriedSaveChangeNeitherTheFrameNorTheRecord) {
+    Choose();
+    Edit(1)->setText("X");
+    vr_clear_log();
+    vr_fault_next(VR_FAULT_WRONG_STATUS); // the first attempt fails, so a second one is made
+    DuringTheWait([this] {
+        // As if the window had been enabled under the Save: the user clicks everything.
+        Form2->setEnabled(true);
+        Edit(1)->setText("Y");
+        Button(1)->click(); // Load: would clear the record
+        Button(4)->click(); // Save: would copy the controls in
+        Button(5)->click(); // Set Default: would reset record and controls
+        W<QAction>("Version1")->trigger();
+        Button(2)->click();
+        Form2->setEnabled(false);
+    });
+    msgbox::clearShown();
+    Button(4)->click();
+    EXPECT_TRUE(ranDuringTheWait);
+    EXPECT_EQ(Panel(0), "SAVE");
+    EXPECT_EQ(Panel(1), "SAVE SUCCESS");
+    EXPECT_EQ(Texts(), std::vector<QString>{"\"SAVE \"successful"});
+    const auto saves = SaveFrames();
+    ASSERT_EQ(saves.size(), 2u);
+    EXPECT_EQ(saves[0], saves[1]);
+    EXPECT_EQ(vr_message_count(), 2); // nothing else reached the reader
+    const auto block = ReaderBlock();
+    EXPECT_EQ(Option(block, T1S), 'X');
+    EXPECT_EQ(Option(block, Flags), kFactory[Flags]); // the options were not cleared
+    EXPECT_EQ(Edit(1)->text(), "Y");                  // the controls were left to the user
+    EXPECT_TRUE(Form2->isEnabled());
+    EXPECT_EQ(vr_open_handles(), 0);
+}
+
+TEST_F(Form2Guards, SetDefaultSendsTheDefaultsWhateverHappensWhileItWaits) {
+    SetReaderBlock(Block(kFactory, 3)); // GERMAN
+    Choose();
+    Check(7)->setChecked(false);
+    vr_clear_log();
+    vr_fault_next(VR_FAULT_WRONG_STATUS);
+    DuringTheWait([this] {
+        Form2->setEnabled(true);
+        Combo(3)->setCurrentIndex(5);
+        Form2->MsrSettings.LayerStore[3][0] = 'q'; // an editor writing into the record
+        Form2->MsrSettings.LayerModes[3] = kModeAscii;
+        Button(1)->click();
+        Form2->setEnabled(false);
+    });
+    msgbox::clearShown();
+    Button(5)->click();
+    EXPECT_TRUE(ranDuringTheWait);
+    EXPECT_EQ(Panel(1), "SAVE SUCCESS");
+    const auto saves = SaveFrames();
+    ASSERT_EQ(saves.size(), 2u);
+    EXPECT_EQ(saves[0], saves[1]);
+    EXPECT_EQ(ReaderBlock(), Block(kFactory)); // the defaults, USA, no sequences
+}
+
+// --- the window while it is disabled -----------------------------------------------------
+
+TEST_F(Form2Guards, PickerPressesDoNothingWhileAnOperationRuns) {
+    Choose();
+    const int edited = Form2->MsrSettings.EditedSequence;
+    bool editorShown = true;
+    DuringTheWait([&] {
+        MouseDown(Radio(2), Qt::LeftButton);
+        MouseDown(Radio(9), Qt::RightButton);
+        editorShown = Form5->isVisible() || Form6->isVisible();
+    });
+    Button(1)->click();
+    EXPECT_TRUE(ranDuringTheWait);
+    EXPECT_FALSE(editorShown);
+    EXPECT_EQ(Form2->MsrSettings.EditedSequence, edited);
+    EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+    EXPECT_TRUE(Form2->isEnabled());
+}
+
+TEST_F(Form2Guards, AnOpenEditorKeepsItsSequenceAgainstFurtherPickerPresses) {
+    Choose();
+    MouseDown(Radio(2), Qt::LeftButton); // Header, Code: the key code editor
+    ASSERT_TRUE(Form5->isVisible());
+    ASSERT_EQ(Form2->MsrSettings.EditedSequence, 100);
+    MouseDown(Radio(9), Qt::LeftButton); // JIS2 suffix, ASCII: would open the text entry
+    MouseDown(Radio(4), Qt::LeftButton);
+    EXPECT_EQ(Form2->MsrSettings.EditedSequence, 100);
+    EXPECT_FALSE(Form6->isVisible());
+    // Menu items and buttons reached while the editor holds the window do nothing either.
+    vr_clear_log();
+    W<QAction>("Load1")->trigger();
+    W<QAction>("About1")->trigger();
+    Form2->Button6Click();
+    EXPECT_EQ(vr_message_count(), 0);
+    EXPECT_FALSE(Form4->isVisible());
+    EXPECT_FALSE(Form3->isVisible());
+    Form5->close();
+    EXPECT_TRUE(Form2->isEnabled());
+}
+
+TEST_F(Form2Guards, CloseBoxIsIgnoredWhileAnAuxiliaryWindowHoldsTheWindow) {
+    Choose();
+    struct Holder {
+        const char *name;
+        std::function<void()> open;
+        QWidget *window;
+    };
+    const Holder holders[] = {
+        {"test page", [] { Form2->Button6Click(); }, Form3},
+        {"about box", [] { Form2->About1Click(); }, Form4},
+        {"key code editor", [this] { MouseDown(Radio(4), Qt::LeftButton); }, Form5},
+        {"text entry", [this] { MouseDown(Radio(1), Qt::LeftButton); }, Form6},
+    };
+    for (const Holder &h : holders) {
+        SCOPED_TRACE(h.name);
+        h.open();
+        ASSERT_TRUE(h.window->isVisible());
+        ASSERT_FALSE(Form2->isEnabled());
+        Form2->close();
+        W<QAction>("EXIT2")->trigger();
+        EXPECT_TRUE(Form2->isVisible());
+        EXPECT_FALSE(Form1->isVisible());
+        h.window->close();
+        EXPECT_TRUE(Form2->isEnabled());
+    }
+    // Nothing was probed again, and the close box works once nothing holds the window.
+    vr_clear_log();
+    Form2->close();
+    EXPECT_FALSE(Form2->isVisible());
+    EXPECT_TRUE(Form1->isVisible());
+    EXPECT_EQ(vr_message_count(), 0);
+}
+
+// --- faults of the link, one at a time ---------------------------------------------------
+
+TEST_F(Form2Guards, StaleAnswersAreNeverTakenForTheCurrentOne) {
+    Choose();
+    // A stale answer left queued after the version's own is thrown away before the Load.
+    vr_clear_log();
+    vr_fault_next(VR_FAULT_STALE_AFTER);
+    msgbox::clearShown();
+    W<QAction>("Version1")->trigger();
+    EXPECT_EQ(Panel(1), "VERSION SUCCESS");
+    Edit(1)->setText("Q");
+    Button(1)->click();
+    EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+    EXPECT_EQ(Edit(1)->text(), "%");
+    EXPECT_EQ(CountMessages(0xA9), 1);
+
+    // A stale answer that arrives first (the version's: no configuration in it) fails that
+    // attempt; the next attempt gets its own answer.
+    W<QAction>("Version1")->trigger();
+    vr_clear_log();
+    vr_fault_next(VR_FAULT_STALE);
+    Edit(1)->setText("Q");
+    Button(1)->click();
+    EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+    EXPECT_EQ(Edit(1)->text(), "%");
+    EXPECT_EQ(CountMessages(0xA9), 2);
+}
+
+TEST_F(Form2Guards, WrongStatusesAreRetriedThenReported) {
+    Choose();
+    vr_clear_log();
+    for (int i = 0; i < 3; ++i)
+        vr_fault_next(VR_FAULT_WRONG_STATUS);
+    msgbox::clearShown();
+    Button(3)->click();
+    EXPECT_EQ(CountMessages(0xAE), 3);
+    EXPECT_EQ(Texts(), std::vector<QString>{"Can't find the USBMSR!"});
+    EXPECT_EQ(Panel(1), "TEST MODE ERROR");
+    EXPECT_EQ(vr_mode(), 0); // a refused command changed nothing
+
+    vr_fault_next(VR_FAULT_WRONG_STATUS);
+    msgbox::clearShown();
+    Button(3)->click();
+    EXPECT_EQ(Panel(1), "TEST MODE SUCCESS");
+    EXPECT_EQ(vr_mode(), 1);
+}
+
+TEST_F(Form2Guards, UnplugWhileTheAnswerIsReadEndsTheOperation) {
+    Choose();
+    vr_clear_log();
+    vr_fault_next(VR_FAULT_UNPLUG); // the configuration's answer spans several reports
+    msgbox::clearShown();
+    Edit(1)->setText("Q");
+    Button(1)->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"Can't find the USBMSR!"});
+    EXPECT_EQ(Panel(1), "LOAD ERROR");
+    EXPECT_EQ(vr_message_count(), 1); // the later attempts could not even write
+    EXPECT_EQ(vr_open_handles(), 0);
+    EXPECT_TRUE(Form2->isEnabled());
+
+    // Still unplugged: the next operation finds no reader; plugged in again, it works.
+    msgbox::clearShown();
+    Button(4)->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"Can't find the USBMSR!"});
+    vr_set_present(1);
+    Button(1)->click();
+    EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+    int opened = 0, closed = 0;
+    vr_handle_counts(&opened, &closed);
+    EXPECT_EQ(opened, closed);
+}
+
+TEST_F(Form2Guards, GarbageNeverLeavesTheReaderWithAnotherBlockThanTheSaveMeant) {
+    Choose();
+    Edit(3)->setText("+");
+    for (int i = 0; i < 12; ++i) { // every kind of garbage, on first and later attempts
+        vr_fault_next(VR_FAULT_GARBAGE);
+        msgbox::clearShown();
+        Button(4)->click();
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(Form2->isEnabled());
+        EXPECT_EQ(Option(ReaderBlock(), T2S), '+'); // the reader took it before the garbage
+        EXPECT_EQ(vr_open_handles(), 0);
+    }
+    EXPECT_EQ(vr_faults_injected(VR_FAULT_GARBAGE), 12);
+}
+
+// The slow faults: each costs the library's whole 5 s wait.
+TEST_F(Form2Guards, LostAndLateAnswersAreWaitedForOrRetried) {
+    Choose();
+    struct Case {
+        int fault;
+        int messages;
+    };
+    for (const Case c :
+         {Case{VR_FAULT_LOST, 2}, Case{VR_FAULT_LATE, 2}, Case{VR_FAULT_LATE_WITHIN, 1}}) {
+        SCOPED_TRACE(c.fault);
+        vr_clear_log();
+        vr_fault_next(c.fault);
+        msgbox::clearShown();
+        Button(2)->click();
+        EXPECT_EQ(Panel(1), "NORMAL MODE SUCCESS");
+        EXPECT_EQ(Texts(), std::vector<QString>{"setting is Successful!"});
+        EXPECT_EQ(CountMessages(0xAE), c.messages);
+        EXPECT_EQ(vr_open_handles(), 0);
+    }
+    // The late answer left behind by the retry is not taken for the Load's.
+    Button(1)->click();
+    EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+    EXPECT_EQ(Edit(1)->text(), "%");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
