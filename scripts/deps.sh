@@ -4,8 +4,9 @@
 set -u
 pkgs=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev libhidapi-dev libpcsclite-dev pcscd vsmartcard-vpcd
+  qt6-base-dev qt6-svg-dev libhidapi-dev libpcsclite-dev pcscd vsmartcard-vpcd
   libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev util-linux procps
+  desktop-file-utils appstream dpkg-dev file
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -60,7 +60,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-build_and_test release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build_and_test release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 build_and_test asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DCARDTOOL_SANITIZE=ON -DCARDTOOL_FUZZ=ON -DCARDTOOL_BENCH=OFF
 asan_ok=$?

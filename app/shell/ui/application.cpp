@@ -2,10 +2,13 @@
 
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
+#include "shell/ui/program_icon.h"
 
 #include <exception>
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {
+    setWindowIcon(ProgramIcon());
+}
 
 bool TApplication::notify(QObject *receiver, QEvent *event) {
     try {
