@@ -6,6 +6,7 @@ pkgs=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev libhidapi-dev libpcsclite-dev pcscd vsmartcard-vpcd
   libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev util-linux procps
+  fonts-wqy-microhei # the full-width colons and the Chinese question of the Mifare window
 )
 missing=()
 for p in "${pkgs[@]}"; do
