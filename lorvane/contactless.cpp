@@ -21,6 +21,13 @@ struct Reply {
     int blockLength() const { return size - 7; }
 };
 
+// A successful reply must carry the command's outputs: a shorter one would hand its checksum
+// and end byte to the caller as data.
+int NeedBlock(int r, const Reply &reply, int blockLength) {
+    if (r == 0 && reply.blockLength() < blockLength) return kReplyTooShort;
+    return r;
+}
+
 bool NeedsEscape(uint8_t b) {
     return b == kStart || b == kEnd || b == kEscape;
 }
@@ -121,7 +128,7 @@ int RF_Request(int mode, int16_t *cardType) {
     GUARDED;
     uint8_t data = mode ? 0x52 : 0x26;
     Reply reply;
-    int r = RoundTrip(0x46, &data, 1, reply);
+    int r = NeedBlock(RoundTrip(0x46, &data, 1, reply), reply, 2);
     if (r == 0) *cardType = reply.data(1);
     return r;
 }
@@ -130,7 +137,7 @@ int RF_Anticoll(int parameter, uint32_t *serialNumber, int16_t *serialLength) {
     GUARDED;
     uint8_t data = uint8_t(parameter);
     Reply reply;
-    int r = RoundTrip(0x47, &data, 1, reply);
+    int r = NeedBlock(RoundTrip(0x47, &data, 1, reply), reply, 5);
     if (r == 0) {
         std::memcpy(serialNumber, &reply.area[6], 4);
         *serialLength = 4;
@@ -156,7 +163,7 @@ int RF_read(int sector, int block, uint8_t *out, int16_t *length) {
     GUARDED;
     uint8_t data = BlockAddress(sector, block);
     Reply reply;
-    int r = RoundTrip(0x4B, &data, 1, reply);
+    int r = NeedBlock(RoundTrip(0x4B, &data, 1, reply), reply, 17);
     if (r == 0) {
         std::memcpy(out, &reply.area[6], 16);
         *length = 16;
@@ -183,7 +190,7 @@ int RF_readval(int sector, int block, int32_t *value) {
     GUARDED;
     uint8_t data = BlockAddress(sector, block);
     Reply reply;
-    int r = RoundTrip(0x4E, &data, 1, reply);
+    int r = NeedBlock(RoundTrip(0x4E, &data, 1, reply), reply, 5);
     if (r == 0)
         *value = int32_t(uint32_t(reply.data(1)) | uint32_t(reply.data(2)) << 8 |
                          uint32_t(reply.data(3)) << 16 | uint32_t(reply.data(4)) << 24);
@@ -204,7 +211,7 @@ int RF_Reset(int mode, uint32_t *result, int16_t *length) {
     GUARDED;
     uint8_t data = mode ? 0x52 : 0x26;
     Reply reply;
-    int r = RoundTrip(0x53, &data, 1, reply);
+    int r = NeedBlock(RoundTrip(0x53, &data, 1, reply), reply, 5);
     if (r == 0) {
         std::memcpy(result, &reply.area[6], 4);
         *length = 4;

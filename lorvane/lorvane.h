@@ -32,7 +32,10 @@
  *   -100  RF_: the command's data does not fit one frame (252 bytes or more, or a negative
  *         count); nothing sent
  *   -102  RF_: the reply holds no end byte 0x03
- *   -103  RF_: the reply is 7 bytes or fewer after unstuffing (it carries no status)
+ *   -103  RF_: the reply is 7 bytes or fewer after unstuffing (it carries no status), or a
+ *         successful reply is too short for the command's outputs: its reply block (status
+ *         and data) holds fewer than 2 bytes for RF_Request, 5 for RF_Anticoll, RF_readval
+ *         and RF_Reset, or 17 for RF_read; the outputs are left untouched
  *   -104  RF_: the reply is longer than 512 bytes after unstuffing
  *   1..255  the reader's status byte: in HID_READ the first report's status (never 0x30);
  *         in RF_ commands either that or the contactless reply's status byte (not told apart)
@@ -117,8 +120,8 @@ LORVANE_API int RF_Select(const uint8_t *serialNumber, int16_t serialLength);
 /* keyChoice 0 = key A, nonzero = key B; the sector is addressed by its first block
  * (sector * 4); key = 6 bytes. */
 LORVANE_API int RF_authentication(int keyChoice, int sector, const uint8_t *key);
-/* data receives the 16 bytes after the reply's status; *length = 16. A shorter reply leaves
- * its checksum and end byte, then zeros, in the bytes it does not carry. */
+/* data receives the 16 bytes after the reply's status; *length = 16. A successful reply
+ * carrying fewer than 16 data bytes returns -103 instead and leaves data untouched. */
 LORVANE_API int RF_read(int sector, int block, uint8_t *data, int16_t *length);
 /* Sends the block address and `count` bytes (count 0 .. 250). */
 LORVANE_API int RF_write(int sector, int block, const uint8_t *data, int16_t count);

@@ -276,6 +276,11 @@ void Answer(Device &d, hid_device *h, Clock::time_point start) {
 
 } // namespace
 
+void vr::WithReader(void (*f)(ReaderState &, void *), void *context) {
+    std::lock_guard<std::mutex> lock(D().mutex);
+    f(D().reader, context);
+}
+
 // hidapi's header marks nothing for export on Linux; these definitions are the API.
 #pragma GCC visibility push(default)
 extern "C" {
@@ -672,6 +677,7 @@ void vr_set_card_present(int present) {
     d.reader.card.present = present != 0;
     d.reader.card.state = vr::MifareCard::Idle;
     d.reader.card.authSector = -1;
+    d.reader.card.halted = false;
 }
 
 void vr_remove_card(void) {

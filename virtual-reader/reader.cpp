@@ -116,6 +116,7 @@ int Mifare(ReaderState &s, uint8_t cmd, const std::vector<uint8_t> &d, std::vect
         if (!s.antenna) {
             c.state = MifareCard::Idle;
             c.authSector = -1;
+            c.halted = false; // the card loses power
         }
         return RfOk;
     case 0x3A: // card type
@@ -138,6 +139,8 @@ int Mifare(ReaderState &s, uint8_t cmd, const std::vector<uint8_t> &d, std::vect
     case 0x46: // request
     case 0x53: // reset: request, anticollision and select in one
         if (d.size() != 1 || (d[0] != 0x52 && d[0] != 0x26)) return RfBadFrame;
+        if (c.halted && d[0] == 0x26) return RfNoCard;
+        c.halted = false;
         c.authSector = -1;
         if (cmd == 0x46) {
             c.state = MifareCard::Ready;
@@ -165,24 +168,35 @@ int Mifare(ReaderState &s, uint8_t cmd, const std::vector<uint8_t> &d, std::vect
         if (d.size() != 8 || (d[0] != 0x60 && d[0] != 0x61) || d[1] >= 64) return RfBadFrame;
         const uint8_t *trailer = c.blocks[(d[1] / 4) * 4 + 3];
         const uint8_t *key = d[0] == 0x60 ? trailer : trailer + 10;
-        if (std::memcmp(key, d.data() + 2, 6) != 0) {
+        if (std::memcmp(key, d.data() + 2, 6) != 0 ||
+            (s.enforceAccess && SectorBlocked(c, d[1] / 4))) {
             c.authSector = -1;
+            if (s.haltOnWrongKey) {
+                c.state = MifareCard::Idle;
+                c.halted = true;
+            }
             return RfAuthFailed;
         }
         c.authSector = d[1] / 4;
+        c.authKey = d[0] == 0x61;
         return RfOk;
     }
     case 0x4B: { // read
         if (d.size() != 1) return RfBadFrame;
         if (int g = gate(d[0])) return g;
+        if (s.enforceAccess && !AccessAllowed(c, d[0], CardOp::Read)) return RfRefused;
         out.assign(c.blocks[d[0]], c.blocks[d[0]] + 16);
         if (IsTrailer(d[0])) std::memset(out.data(), 0, 6); // key A never reads back
+        if (s.enforceAccess && IsTrailer(d[0])) MaskTrailerRead(c, d[0], out.data());
         return RfOk;
     }
     case 0x4C: { // write: the block's 16 bytes; more may follow and are ignored
         if (d.size() < 17) return RfBadFrame;
         if (int g = gate(d[0])) return g;
         if (d[0] == 0) return RfRefused;
+        if (s.enforceAccess && (IsTrailer(d[0]) ? !TrailerWriteAllowed(c, d[0], d.data() + 1)
+                                                : !AccessAllowed(c, d[0], CardOp::Write)))
+            return RfRefused;
         std::memcpy(c.blocks[d[0]], d.data() + 1, 16);
         return RfOk;
     }
@@ -192,6 +206,11 @@ int Mifare(ReaderState &s, uint8_t cmd, const std::vector<uint8_t> &d, std::vect
         if (d.size() != 5) return RfBadFrame;
         if (int g = gate(d[0])) return g;
         if (d[0] == 0 || IsTrailer(d[0])) return RfRefused;
+        if (s.enforceAccess && !AccessAllowed(c, d[0],
+                                              cmd == 0x4D   ? CardOp::Write
+                                              : cmd == 0x50 ? CardOp::Increment
+                                                            : CardOp::Decrement))
+            return RfRefused;
         int32_t amount = int32_t(uint32_t(d[1]) | uint32_t(d[2]) << 8 | uint32_t(d[3]) << 16 |
                                  uint32_t(d[4]) << 24);
         int32_t value = 0;
@@ -205,6 +224,7 @@ int Mifare(ReaderState &s, uint8_t cmd, const std::vector<uint8_t> &d, std::vect
     case 0x4E: { // read value
         if (d.size() != 1) return RfBadFrame;
         if (int g = gate(d[0])) return g;
+        if (s.enforceAccess && !AccessAllowed(c, d[0], CardOp::Read)) return RfRefused;
         int32_t value;
         if (IsTrailer(d[0]) || !ValueOf(c.blocks[d[0]], value)) return RfNotValue;
         uint32_t v = uint32_t(value);
@@ -249,8 +269,8 @@ Answer Contactless(ReaderState &s, const uint8_t *p, size_t n) {
         for (uint8_t b : data)
             sum = uint8_t(sum + b);
         if (frame[2] == data.size() + 3 && sum == frame.back()) {
-            status = s.rfStatus >= 0 ? s.rfStatus : Mifare(s, cmd, data, out);
-            if (s.rfStatus >= 0) out.clear();
+            const int forced = s.rfStatus >= 0 ? s.rfStatus : s.rfCommandStatus[cmd];
+            status = forced >= 0 ? forced : Mifare(s, cmd, data, out);
         }
     }
     if (status != RfOk) out.clear();

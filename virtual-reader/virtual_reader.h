@@ -164,6 +164,27 @@ VR_API int vr_faults_injected(int fault);
 /* Handles opened and closed since the last reset. */
 VR_API void vr_handle_counts(int *opened, int *closed);
 
+/* --- the Mifare One card, stricter (all off after vr_reset) --- */
+/* Every frame of this contactless command code (e.g. 0x47 anticollision, 0x4B read) is
+ * answered with this contactless status and no data; status -1 clears it. */
+VR_API void vr_set_rf_command_status(int command, int status);
+/* 1: a failed authentication halts the card as a real one does: it then answers nothing until
+ * a request for all cards (0x52) wakes it, so a new search is needed. */
+VR_API void vr_set_halt_on_wrong_key(int on);
+/* 1: the access conditions C1 C2 C3 of each sector trailer are enforced, and a sector whose
+ * access bytes (trailer bytes 6..8) break the complement rule is blocked: authentication to it
+ * fails with status 2. Anything the conditions forbid fails with status 6: reading, writing
+ * and value operations on data blocks; reading a trailer shows zeros where the key may not
+ * read; writing a trailer fails when it would change a part the key may not write. A key B
+ * that the trailer lets be read opens nothing (as on a real card), so with the card's default
+ * access bytes only key A works. */
+VR_API void vr_set_access_conditions(int on);
+/* 1 when sector 0..15's access bytes break the complement rule (blocked under the option
+ * above), 0 when they keep it, -1 for another sector number. */
+VR_API int vr_sector_blocked(int sector);
+/* 1 while the card is halted (see vr_set_halt_on_wrong_key). */
+VR_API int vr_card_halted(void);
+
 #ifdef __cplusplus
 }
 #endif

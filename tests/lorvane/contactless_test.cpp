@@ -150,16 +150,15 @@ TEST_F(ContactlessTest, OutputsComeFromTheReplyBlock) {
     EXPECT_EQ(Bytes(r, r + 4), (Bytes{0xA1, 0xB2, 0xC3, 0xD4}));
     EXPECT_EQ(length, 4);
 
-    // A short read reply: output bytes past its end (checksum, end byte) read as zero.
+    // A full read reply fills all 16 bytes.
     uint8_t data[16];
-    std::memset(data, 0x5A, sizeof data);
-    NextReply(WireReply(0x4B, {0x00, 0x01, 0x02}));
+    Bytes block = {0x00};
+    for (int i = 0; i < 16; ++i)
+        block.push_back(uint8_t(0xF0 + i));
+    NextReply(WireReply(0x4B, block));
     ASSERT_EQ(RF_read(0, 1, data, &length), 0);
     EXPECT_EQ(length, 16);
-    EXPECT_EQ(Bytes(data, data + 2), (Bytes{0x01, 0x02}));
-    EXPECT_EQ(data[3], 0x03);
-    for (int i = 4; i < 16; ++i)
-        EXPECT_EQ(data[i], 0x00);
+    EXPECT_EQ(Bytes(data, data + 16), Bytes(block.begin() + 1, block.end()));
 
     // Bytes after the last end byte are ignored.
     Bytes wire = WireReply(0x46, {0x00, 0x44, 0x00});
@@ -168,6 +167,53 @@ TEST_F(ContactlessTest, OutputsComeFromTheReplyBlock) {
     int16_t type = 0;
     ASSERT_EQ(RF_Request(1, &type), 0);
     EXPECT_EQ(type, 0x44);
+}
+
+TEST_F(ContactlessTest, SuccessfulRepliesTooShortForTheOutputsFail) {
+    // A read reply with two data bytes would otherwise hand over its checksum and end byte.
+    uint8_t data[16];
+    std::memset(data, 0x5A, sizeof data);
+    int16_t length = -7;
+    NextReply(WireReply(0x4B, {0x00, 0x01, 0x02}));
+    EXPECT_EQ(RF_read(0, 1, data, &length), -103);
+    Bytes fifteen(16, 0x11);
+    fifteen[0] = 0x00;
+    NextReply(WireReply(0x4B, fifteen));
+    EXPECT_EQ(RF_read(0, 1, data, &length), -103);
+    for (uint8_t b : data)
+        EXPECT_EQ(b, 0x5A);
+    EXPECT_EQ(length, -7);
+
+    int32_t value = -7;
+    NextReply(WireReply(0x4E, {0x00, 0x10, 0x27, 0x00}));
+    EXPECT_EQ(RF_readval(0, 1, &value), -103);
+    EXPECT_EQ(value, -7);
+
+    uint32_t serial = 0xDEADBEEF, result = 0xDEADBEEF;
+    int16_t serialLength = -7;
+    NextReply(WireReply(0x47, {0x00, 0x11, 0x22, 0x33}));
+    EXPECT_EQ(RF_Anticoll(4, &serial, &serialLength), -103);
+    NextReply(WireReply(0x53, {0x00}));
+    EXPECT_EQ(RF_Reset(1, &result, &length), -103);
+    EXPECT_EQ(serial, 0xDEADBEEFu);
+    EXPECT_EQ(result, 0xDEADBEEFu);
+    EXPECT_EQ(serialLength, -7);
+    EXPECT_EQ(length, -7);
+
+    int16_t type = -7;
+    NextReply(WireReply(0x46, {0x00}));
+    EXPECT_EQ(RF_Request(1, &type), -103);
+    EXPECT_EQ(type, -7);
+
+    // A failing status is still the result, however short the reply.
+    NextReply(WireReply(0x4B, {0x02}));
+    EXPECT_EQ(RF_read(0, 1, data, &length), 2);
+    // Exactly the outputs' length is enough; commands without outputs need the status only.
+    NextReply(WireReply(0x4E, {0x00, 0x10, 0x27, 0x00, 0x00}));
+    EXPECT_EQ(RF_readval(0, 1, &value), 0);
+    EXPECT_EQ(value, 10000);
+    NextReply(WireReply(0x4C, {0x00}));
+    EXPECT_EQ(RF_write(0, 1, data, 16), 0);
 }
 
 TEST_F(ContactlessTest, CosResponseLengthIsTheBlockLessItsStatus) {
@@ -285,10 +331,10 @@ TEST_F(ContactlessTest, MalformedRepliesFailWithTheirOwnCodes) {
     const uint8_t escaped[] = {0x02, 0x10, 0x10, 0x00, 0x04, 0x46, 0x10, 0x03, 0x03};
     vr_set_next_reply(0x30, escaped, sizeof escaped);
     EXPECT_EQ(RF_Request(1, &type), -103);
-    // Eight bytes carry the status.
-    const uint8_t eight[] = {0x02, 0x00, 0x00, 0x04, 0x46, 0x00, 0x4A, 0x03};
+    // Eight bytes carry the status, enough for a command without outputs.
+    const uint8_t eight[] = {0x02, 0x00, 0x00, 0x04, 0x05, 0x00, 0x09, 0x03};
     vr_set_next_reply(0x30, eight, sizeof eight);
-    EXPECT_EQ(RF_Request(1, &type), 0);
+    EXPECT_EQ(RF_Antenna_Sta(1), 0);
 
     Bytes big(600, 0x41);
     big.push_back(0x03);
