@@ -38,7 +38,8 @@ extern "C" int Transmit(const unsigned char *, int length, unsigned char *respon
     if (gNext >= gAnswers.size()) return -1003;
     const TAnswer &a = gAnswers[gNext++];
     if (a.Result != 0) return a.Result;
-    std::memcpy(response, a.Bytes.data(), std::min<std::size_t>(a.Bytes.size(), kResponseArea));
+    if (!a.Bytes.empty())
+        std::memcpy(response, a.Bytes.data(), std::min<std::size_t>(a.Bytes.size(), kResponseArea));
     *responseLength = a.Reported;
     return 0;
 }
