@@ -202,50 +202,6 @@ TEST_F(Operations, RefreshShowsTheResultAsANumber) {
     EXPECT_EQ(Window.Index, 0);
 }
 
-TEST_F(Operations, ButtonsReportTheirResults) {
-    Window.Index = -1;
-    gScript.OpenResult = -1001;
-    PcscOpen(Context());
-    EXPECT_EQ(gScript.OpenIndex, -1);
-    Window.Index = 1;
-    gScript.OpenResult = 0;
-    PcscOpen(Context());
-    EXPECT_EQ(gScript.OpenIndex, 1);
-    PcscClose(Context());
-    gScript.CloseResult = 5;
-    PcscClose(Context());
-    PcscReset(Context());
-    gScript.ResetResult = -1003;
-    PcscReset(Context());
-    PcscFree(Context());
-    EXPECT_EQ(gScript.Frees, 1);
-    EXPECT_EQ(Window.Messages, (Messages{"OPEN Error", "OPEN Successful", "CLOSE Successful",
-                                         "CLOSE Error", "ATRReset Successful", "ATRReset Error"}));
-    PcscEndConnection(Context());
-    EXPECT_EQ(gScript.Closes, 3);
-    EXPECT_EQ(Window.Messages.size(), 6u); // closing the window says nothing
-}
-
-TEST_F(Operations, ApduSendsTheTypedBytesAndShowsTheAnswer) {
-    Answer({0xA0, 0xA1, 0xA2, 0xA3, 0x90, 0x00});
-    Window.Command = "  0084000004 ";
-    PcscApdu(Context());
-    EXPECT_EQ(gScript.Sent, (std::vector<Bytes>{{0x00, 0x84, 0x00, 0x00, 0x04}}));
-    EXPECT_EQ(Window.Messages, Messages{"TransmitData Successful"});
-    EXPECT_EQ(Window.Response, "A0A1A2A39000");
-
-    Window.Command = "00A4040";
-    PcscApdu(Context());
-    EXPECT_EQ(gScript.Sent.back(), (Bytes{0x00, 0xA4, 0x04, 0x00}));
-    Window.Command = "00"; // one byte is a command too
-    PcscApdu(Context());
-    EXPECT_EQ(gScript.Sent.back(), Bytes{0x00});
-    Window.Command = std::string(1023, 'a');
-    PcscApdu(Context());
-    EXPECT_EQ(gScript.Sent.back().size(), 512u);
-    EXPECT_EQ(gScript.Sent.back()[0], 0xAA);
-}
-
 TEST_F(Operations, ApduRefusesTextThatIsNoCommand) {
     Answer({0x90, 0x00});
     for (const std::string &text :
@@ -264,21 +220,6 @@ TEST_F(Operations, FailedExchangeClearsTheResponse) {
     EXPECT_EQ(Window.Messages, Messages{"TransmitData Error"});
     EXPECT_EQ(Window.Response, "");
     EXPECT_EQ(Window.Details, "Sent: 00 84 00 00 04\nNo response (result -1003)");
-}
-
-TEST_F(Operations, ResponseLengthIsHeldToTheArea) {
-    Bytes big(1024, 0x5A);
-    Answer(big, 1 << 30);
-    PcscApdu(Context());
-    std::string expected;
-    for (int i = 0; i < 1024; ++i)
-        expected += "5A";
-    EXPECT_EQ(Window.Response, expected);
-    gScript.Answers = {{0, {0x90, 0x00}, -7}};
-    PcscApdu(Context());
-    EXPECT_EQ(Window.Response, "");
-    EXPECT_EQ(Window.Messages.back(), "TransmitData Successful");
-    EXPECT_NE(Window.Details.find("Response: 0 bytes"), std::string::npos);
 }
 
 TEST_F(Operations, DetailsTellDataStatusAndMeaningApart) {
