@@ -1,6 +1,7 @@
 // The six exports against a real pcscd with the vpcd driver and a virtual card.
 #include "brenmark.h"
 #include "call_counter.h"
+#include "card_scripts.h"
 #include "pcsc_lab.h"
 
 #include <PCSC/winscard.h>
@@ -20,29 +21,9 @@ constexpr int kNamesSize = 2000;
 constexpr int kResponseSize = 1024;
 constexpr std::uint8_t kUntouched = 0xEE;
 
-// The card's answers: GET CHALLENGE gives Le counted bytes, SELECT only the status words,
-// two proprietary commands give 256 and 300 data bytes.
-Bytes card_script(const Bytes &apdu) {
-    Bytes out;
-    if (apdu.size() >= 5 && apdu[0] == 0x00 && apdu[1] == 0x84) {
-        for (int i = 0; i < apdu[4]; ++i)
-            out.push_back(static_cast<std::uint8_t>(0xA0 + i));
-    } else if (apdu.size() >= 2 && apdu[1] == 0xA4) {
-    } else if (apdu.size() >= 2 && apdu[0] == 0x80 && (apdu[1] == 0xCA || apdu[1] == 0xCB)) {
-        out.resize(apdu[1] == 0xCA ? 256 : 300);
-        for (std::size_t i = 0; i < out.size(); ++i)
-            out[i] = static_cast<std::uint8_t>(i);
-    } else {
-        return {0x6D, 0x00};
-    }
-    out.push_back(0x90);
-    out.push_back(0x00);
-    return out;
-}
-
 const Bytes kGetChallenge = {0x00, 0x84, 0x00, 0x00, 0x04};
 const Bytes kChallengeAnswer = {0xA0, 0xA1, 0xA2, 0xA3, 0x90, 0x00};
-const Bytes kSelect = {0x00, 0xA4, 0x04, 0x00, 0x02, 0x3F, 0x00};
+const Bytes kSelect = {0x00, 0xA4, 0x00, 0x00, 0x02, 0x3F, 0x00};
 
 // First in the file: in a whole-program run it still sees the library untouched.
 TEST(BrenmarkBeforeListing, EveryCallFailsSafelyWithoutTheService) {
@@ -93,7 +74,7 @@ class PcscdTest : public testing::Test {
     }
 
     void insert_card(const Bytes &atr) {
-        card_ = std::make_unique<brenmark_lab::VirtualCard>(atr, card_script);
+        card_ = std::make_unique<brenmark_lab::VirtualCard>(atr, brenmark_lab::lab_card_script());
         ASSERT_TRUE(card_->insert(daemon_.port(0)));
         ASSERT_TRUE(brenmark_lab::wait_for_card(reader_, true, 5000)) << daemon_.log();
     }
@@ -269,6 +250,43 @@ TEST_F(PcscdTest, T1OnlyCardExchangesWithTheNegotiatedProtocol) {
     EXPECT_NE(SCardTransmit(card, SCARD_PCI_T0, kGetChallenge.data(), 5, nullptr, raw, &raw_length),
               SCARD_S_SUCCESS);
     SCardDisconnect(card, SCARD_LEAVE_CARD);
+    SCardReleaseContext(context);
+}
+
+TEST_F(PcscdTest, StatusWordsForMoreDataAndWrongLePassThroughRaw) {
+    ASSERT_NO_FATAL_FAILURE(start_with_card(brenmark_lab::kAtrT0));
+    ASSERT_NO_FATAL_FAILURE(open_card());
+    Bytes response;
+    ASSERT_EQ(transmit({0x00, 0xA4, 0x04, 0x00, 0x02, 0xF0, 0x4C}, &response), PS_OK);
+    EXPECT_EQ(response, (Bytes{0x61, 0x10}));
+    ASSERT_EQ(transmit({0x00, 0xC0, 0x00, 0x00, 0x10}, &response), PS_OK);
+    Bytes expected = brenmark_lab::kSelectData;
+    expected.push_back(0x90);
+    expected.push_back(0x00);
+    EXPECT_EQ(response, expected);
+    ASSERT_EQ(transmit({0x00, 0xB0, 0x00, 0x00, 0x00}, &response), PS_OK);
+    EXPECT_EQ(response, (Bytes{0x6C, 0x08}));
+    // An answer shorter than a status word is handed on as it came.
+    ASSERT_EQ(transmit({0x80, 0x01, 0x00, 0x00}, &response), PS_OK);
+    EXPECT_EQ(response, (Bytes{0x6F}));
+    EXPECT_TRUE(buffer_untouched_from(1));
+}
+
+TEST_F(PcscdTest, LongestAnswerToResetIsRead) {
+    ASSERT_EQ(brenmark_lab::kAtr33.size(), 33u);
+    ASSERT_NO_FATAL_FAILURE(start_with_card(brenmark_lab::kAtr33));
+    ASSERT_NO_FATAL_FAILURE(open_card());
+    EXPECT_EQ(PS_ATRReset(), PS_OK);
+    Bytes response;
+    EXPECT_EQ(transmit(kGetChallenge, &response), PS_OK);
+    // The service really holds all 33 bytes.
+    SCARDCONTEXT context;
+    ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context), SCARD_S_SUCCESS);
+    SCARD_READERSTATE state{};
+    state.szReader = reader_.c_str();
+    state.dwCurrentState = SCARD_STATE_UNAWARE;
+    ASSERT_EQ(SCardGetStatusChange(context, 0, &state, 1), SCARD_S_SUCCESS);
+    EXPECT_EQ(Bytes(state.rgbAtr, state.rgbAtr + state.cbAtr), brenmark_lab::kAtr33);
     SCardReleaseContext(context);
 }
 

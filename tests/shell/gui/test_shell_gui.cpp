@@ -181,11 +181,18 @@ TEST_F(Shell, OtherDevicesStillChooseUsbHid) {
         EXPECT_EQ(Form1->PortChoice.IButtonOnSerial, 0);
         (radio == Form1->RadioButton2 ? static_cast<QWidget *>(Form11) : Form10)->close();
     }
-    // Neither binds the configuration window's libraries. The contactless window binds its
-    // own, which cannot be found here: one question, answered No, and the window stays.
-    ASSERT_EQ(Questions(), 1);
-    EXPECT_EQ(msgbox::shown()[0].caption, "The lorvanex.dll Is Not Open!");
-    EXPECT_EQ(msgbox::shown()[0].text, "Are you sure to close the application program");
+    // Neither binds the configuration window's libraries; each binds its own, which cannot
+    // all be found here: the questions name only those, are answered No, and the windows stay.
+    int lorvanex = 0;
+    for (const auto &box : msgbox::shown()) {
+        if (!box.isQuestion) continue;
+        EXPECT_TRUE(box.caption.startsWith("The brenmark.dll") ||
+                    box.caption.startsWith("The lorvanex.dll"))
+            << box.caption.toStdString();
+        EXPECT_EQ(box.text, "Are you sure to close the application program");
+        lorvanex += box.caption == "The lorvanex.dll Is Not Open!";
+    }
+    EXPECT_EQ(lorvanex, 1);
     EXPECT_FALSE(ProgramEndRequested());
     EXPECT_EQ(Form2->ReaderLink.HidModule, nullptr);
     // Chosen again: no second question.

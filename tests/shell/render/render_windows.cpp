@@ -19,6 +19,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <cstdio>
 
 namespace {
@@ -44,6 +45,10 @@ int main(int argc, char **argv) {
     CreateForms();
     Settle(100);
 
+#ifdef FAKE_BRENMARK
+    // The PC/SC window on the tests' stand-in library, so that it shows an answer.
+    Form11->BrenmarkLibraryFile = FAKE_BRENMARK;
+#endif
     const QList<QWidget *> windows = {Form1, Form2, Form3, Form4,  Form5, Form6,
                                       Form7, Form8, Form9, Form10, Form11};
     int failures = 0;
@@ -52,6 +57,11 @@ int main(int argc, char **argv) {
         if (i > 0) {
             w->show();
             Settle(300);
+        }
+        if (w == Form11) {
+            Form11->BitBtn2->click(); // Open
+            Form11->BitBtn5->click(); // Apdu with the default command
+            Settle(100);
         }
         const QString file =
             dir.filePath(QString("%1-%2.png").arg(i + 1, 2, 10, QChar('0')).arg(w->objectName()));
