@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the ctest suite on a normal build and on an
 # ASan+UBSan build (clang, LeakSanitizer on), then every libFuzzer target for a
-# fixed budget. The last line is the summary over all of it.
+# fixed budget, then the serial receive loop under ThreadSanitizer. The last line is the
+# summary over all of it.
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -84,6 +85,17 @@ if [ $asan_ok -eq 0 ]; then
       echo "== fuzz $name FAILED"
     fi
   done
+fi
+
+# The serial receive loop's tests under ThreadSanitizer, in a build of their own.
+echo "== tsan: serial receive loop"
+if JOBS=$JOBS scripts/tsan.sh >"$logs/tsan.log" 2>&1; then
+  passed=$((passed + 1))
+  grep -m1 'PASSED' "$logs/tsan.log"
+else
+  failed=$((failed + 1))
+  tail -n 40 "$logs/tsan.log"
+  echo "== tsan FAILED"
 fi
 
 summary
