@@ -155,9 +155,11 @@ TIcResult RunIcOperation(const TReaderLink &link, IcFrontEnd frontEnd, IcOperati
         window.Message(openError);
         return result;
     case TxOutcome::NoReader:
-    default:
-        result.outcome =
-            tx->outcome == TxOutcome::NoReader ? IcOutcome::NoReader : IcOutcome::NoAnswer;
+        result.outcome = IcOutcome::NoReader;
+        window.Message(texts.NoReader);
+        return result;
+    default: // three failed attempts
+        result.outcome = IcOutcome::NoAnswer;
         window.Message(texts.NoReader);
         return result;
     }

@@ -72,7 +72,7 @@ extern "C" int FakeRead(unsigned char *reply, int *length, int mode, char *trace
     const Attempt &a = gScript.attempts.at(gScript.next++);
     std::snprintf(trace, 2048, "%s", a.readTrace.c_str());
     if (a.read == 0) {
-        std::memcpy(reply, a.reply.data(), a.reply.size());
+        if (!a.reply.empty()) std::memcpy(reply, a.reply.data(), a.reply.size());
         *length = a.replyLength < 0 ? int(a.reply.size()) : a.replyLength;
     }
     return a.read;

@@ -25,5 +25,5 @@ comthread::comthread(const TSerialEntryPoints &entry, const std::atomic<uint8_t>
 
 void comthread::run() {
     SignalReceiver receiver(*this, Run);
-    End_ = RunSerialReceive(Entry, StopRequested, receiver);
+    RunSerialReceive(Entry, StopRequested, receiver);
 }

@@ -17,8 +17,6 @@ class comthread : public QThread {
     comthread(const TSerialEntryPoints &entry, const std::atomic<uint8_t> &stopRequested,
               quint64 run, QObject *parent = nullptr);
 
-    ReceiveEnd End() const { return End_; }
-
   signals:
     void Received(quint64 run, const QString &text);
     void OpenFailed(quint64 run);
@@ -31,5 +29,4 @@ class comthread : public QThread {
     const TSerialEntryPoints Entry;
     const std::atomic<uint8_t> &StopRequested;
     const quint64 Run;
-    ReceiveEnd End_ = ReceiveEnd::NotBound;
 };

@@ -71,9 +71,8 @@ void TForm7::Run(IcOperation operation) {
     if (!Form2 || Exchanging) return;
     TIcView view(this, Memo1);
     Exchanging = true;
-    Last = RunIcOperation(Form2->ReaderLink, IcFrontEnd::TestWindow, operation, ApduOf(Edit1),
-                          IcFixedTexts(), view)
-               .outcome;
+    RunIcOperation(Form2->ReaderLink, IcFrontEnd::TestWindow, operation, ApduOf(Edit1),
+                   IcFixedTexts(), view);
     Exchanging = false;
 }
 

@@ -31,9 +31,6 @@ class TForm7 : public QWidget {
     void Button3Click();
     void BitBtn1Click();
 
-    // The outcome of the last operation started here (for tests and the status of a run).
-    IcOutcome LastOutcome() const { return Last; }
-
   protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -41,5 +38,4 @@ class TForm7 : public QWidget {
     void Run(IcOperation operation);
 
     bool Exchanging = false;
-    IcOutcome Last = IcOutcome::Busy;
 };
