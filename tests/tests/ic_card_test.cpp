@@ -317,14 +317,6 @@ TEST_F(IcCard, VerdictComesFromTheTraceNotFromTheReadResult) {
     }
 }
 
-TEST_F(IcCard, ReplyTooLongForTheBufferCountsAsNoReply) {
-    Attempt tooLong{0, 0, kOkTrace, Bytes(16, 0x55)};
-    tooLong.replyLength = 1025;
-    gScript.attempts = {tooLong, tooLong, tooLong};
-    EXPECT_EQ(Tab(IcOperation::Apdu).outcome, IcOutcome::NoAnswer);
-    EXPECT_EQ(window.reply, "");
-}
-
 TEST_F(IcCard, EveryReplyByteIsShown) {
     Bytes big(1024);
     for (size_t i = 0; i < big.size(); ++i)
@@ -335,13 +327,6 @@ TEST_F(IcCard, EveryReplyByteIsShown) {
     ASSERT_EQ(window.reply.size(), 3 * 1024u);
     EXPECT_EQ(window.reply.substr(3 * 1023), "FF ");
     EXPECT_EQ(window.reply.substr(3 * 682, 3), "AA ");
-}
-
-TEST_F(IcCard, ATraceFillingTheWholeBufferStaysWithinIt) {
-    gScript.attempts = {{0, 0, std::string("08 30 ") + std::string(3000, 'E'), {}}};
-    const TIcResult r = Tab(IcOperation::PowerUp);
-    EXPECT_EQ(r.trace.size(), size_t(kTraceSize - 1));
-    EXPECT_EQ(r.outcome, IcOutcome::Successful);
 }
 
 TEST_F(IcCard, AClickDuringAnExchangeIsBusyAndShowsNothing) {

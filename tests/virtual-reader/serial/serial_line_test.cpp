@@ -1,12 +1,10 @@
 // The virtual reader over its serial line, driven through the serial library, and messages
-// that go unanswered on either front end.
+// that go unanswered. (The GUI tests of the IC card test and the test page use both.)
 #include "serivo.h"
 #include "test_support.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -94,47 +92,6 @@ TEST_F(SerialLine, NoiseBeforeAFrameAndABrokenFrameAreSkipped) {
     EXPECT_EQ(vr_message_count(), 1);
     EXPECT_EQ(vr_mode(), 1);
     close(fd);
-}
-
-TEST_F(SerialLine, BytesSentUnaskedReachTheReceiveCalls) {
-    ASSERT_EQ(Set_flagT(), 0);
-    const uint8_t bytes[] = {'1', '2', '\r'};
-    ASSERT_EQ(vr_serial_send(bytes, 3), 3);
-    Bytes got;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (got.size() < 3 && std::chrono::steady_clock::now() < end) {
-        uint8_t b[2] = {};
-        if (COM_RECV(b, 1) == 0) got.push_back(b[0]);
-    }
-    EXPECT_EQ(got, (Bytes{'1', '2', '\r'}));
-    Set_flagF();
-    EXPECT_EQ(vr_serial_send(nullptr, 1), -1);
-}
-
-TEST_F(SerialLine, ClosedAndOpenedAgain) {
-    COM_Close();
-    vr_serial_close();
-    EXPECT_EQ(vr_serial_send(reinterpret_cast<const unsigned char *>("x"), 1), -1);
-    path = vr_serial_open();
-    ASSERT_NE(path, nullptr);
-    setenv("SERIVO_DEVICE", path, 1);
-    ASSERT_EQ(COM_Init(1), 0);
-    EXPECT_EQ(Transact({0xA6, 0x00}).read, 0);
-}
-
-// The HID side takes the same count.
-TEST_F(ReaderTest, UnansweredHidMessagesTimeOutThenAnsweringGoesOn) {
-    vr_set_fail_when_empty(1);
-    vr_set_unanswered(1);
-    Open();
-    Bytes frame{0xAE, 0x01};
-    uint8_t reply[1024];
-    int length = 0;
-    ASSERT_EQ(HID_WRITE(frame.data(), 2, 2, nullptr), 0);
-    EXPECT_LT(HID_READ(reply, &length, 2, nullptr), 0);
-    ASSERT_EQ(HID_WRITE(frame.data(), 2, 2, nullptr), 0);
-    EXPECT_EQ(HID_READ(reply, &length, 2, nullptr), 0);
-    EXPECT_EQ(vr_message_count(), 2);
 }
 
 } // namespace
