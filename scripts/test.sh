@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the ctest suite on a normal build and on an
 # ASan+UBSan build (clang, LeakSanitizer on), then every libFuzzer target for a
-# fixed budget. The last line is the summary over all of it.
+# fixed budget, then the tests labelled tsan under ThreadSanitizer. The last line is the
+# summary over all of it.
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -65,25 +66,6 @@ build_and_test asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DCARDTOOL_SANITIZE=ON -DCARDTOOL_FUZZ=ON -DCARDTOOL_BENCH=OFF
 asan_ok=$?
 
-# The tests labelled tsan (threads of our own, Qt-free) once more under ThreadSanitizer.
-tsan_dir=$root/build/tsan
-echo "== tsan: configure and build"
-if cmake -G Ninja -S "$root" -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCARDTOOL_TSAN=ON \
-     -DCARDTOOL_BENCH=OFF >"$logs/tsan-configure.log" 2>&1 &&
-   ninja -C "$tsan_dir" -j "$JOBS" tsan_checks >"$logs/tsan-build.log" 2>&1; then
-  echo "== tsan: ctest"
-  rm -f "$tsan_dir/ctest.xml"
-  (cd "$tsan_dir" && TSAN_OPTIONS=halt_on_error=1 ctest -L tsan --output-on-failure \
-      --timeout 600 --output-junit "$tsan_dir/ctest.xml") 2>&1 | tee "$logs/tsan-ctest.log" |
-    tail -n 20
-  count_junit "$tsan_dir/ctest.xml"
-else
-  tail -n 60 "$logs/tsan-configure.log" "$logs/tsan-build.log"
-  echo "== tsan: build FAILED"
-  failed=$((failed + 1))
-fi
-
 if [ $asan_ok -eq 0 ]; then
   for f in "$root"/build/asan/fuzzers/*; do
     [ -x "$f" ] || continue
@@ -104,6 +86,13 @@ if [ $asan_ok -eq 0 ]; then
     fi
   done
 fi
+
+# The tests labelled tsan (threads of our own, without Qt) once more under ThreadSanitizer.
+echo "== tsan: configure, build and ctest"
+rm -f "$root/build/tsan/ctest.xml"
+JOBS=$JOBS scripts/tsan.sh --output-junit "$root/build/tsan/ctest.xml" >"$logs/tsan.log" 2>&1
+tail -n 12 "$logs/tsan.log"
+count_junit "$root/build/tsan/ctest.xml"
 
 summary
 [ "$failed" -eq 0 ]

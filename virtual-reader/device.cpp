@@ -1,6 +1,7 @@
 // hidapi's C API over one virtual reader, and the control API tests use to steer it.
 #include "faults.h"
 #include "reader.h"
+#include "serial_line.h"
 #include "virtual_reader.h"
 
 #include <hidapi/hidapi.h>
@@ -249,6 +250,7 @@ void Answer(Device &d, hid_device *h, Clock::time_point start) {
     std::vector<uint8_t> entry{command};
     entry.insert(entry.end(), payload, payload + size);
     Log(d.messages, std::move(entry));
+    if (vr::TakeUnanswered()) return;
 
     if (int fault = d.faults.Draw(); fault != VR_FAULT_NONE) {
         AnswerWithFault(d, h, fault, command, payload, size, start);
@@ -488,6 +490,7 @@ const wchar_t HID_API_EXPORT *hid_error(hid_device *) {
 void vr_reset(void) {
     LOCKED;
     d.reset();
+    vr::ResetUnanswered();
 }
 
 void vr_set_identity(unsigned short vendor, unsigned short product, unsigned short release) {
@@ -737,3 +740,25 @@ void vr_handle_counts(int *opened, int *closed) {
 
 } // extern "C"
 #pragma GCC visibility pop
+
+// ---------------------------------------------------------------- the serial front end
+
+bool vr::AnswerSerialMessage(uint8_t command, const uint8_t *payload, size_t size,
+                             vr::Answer &answer) {
+    Device &d = D();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    std::vector<uint8_t> entry{command};
+    entry.insert(entry.end(), payload, payload + size);
+    Log(d.messages, std::move(entry));
+    if (vr::TakeUnanswered() || d.silent) return false;
+    if (d.nextReply) {
+        answer = *d.nextReply;
+        d.nextReply.reset();
+    } else if (d.status >= 0 || d.commandStatus[command] >= 0) {
+        answer = vr::Answer{};
+        answer.status = d.status >= 0 ? d.status : d.commandStatus[command];
+    } else {
+        answer = vr::Process(d.reader, command, payload, size);
+    }
+    return true;
+}

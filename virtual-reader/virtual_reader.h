@@ -185,6 +185,24 @@ VR_API int vr_sector_blocked(int sector);
 /* 1 while the card is halted (see vr_set_halt_on_wrong_key). */
 VR_API int vr_card_halted(void);
 
+/* --- unanswered messages and the serial front end --- */
+/* The next `count` messages (over either front end) are taken and logged but not answered;
+ * later ones are answered as before. vr_reset sets the count back to 0. */
+VR_API void vr_set_unanswered(int count);
+/* Opens the serial front end: a pseudo-terminal whose other side plays the same reader for
+ * the serial library (point SERIVO_DEVICE at the returned path). Frames arrive as STX 02,
+ * length high, length low, frame, XOR, ETX 03 and are answered as STX, status, length high,
+ * length low, payload, XOR, ETX, from the same reader state and faults as over HID (silent,
+ * statuses, the next reply, unanswered messages; raw HID replies do not apply); every frame
+ * is logged as a message. Returns NULL when no pseudo-terminal can be had; while open, a
+ * second call returns the same path. The terminal survives vr_reset. */
+VR_API const char *vr_serial_open(void);
+/* Stops the front end and closes the terminal. */
+VR_API void vr_serial_close(void);
+/* Puts bytes on the line towards the program, as the reader sends data unasked (an
+ * iButton's bytes). Returns `size`, or -1 when the front end is not open. */
+VR_API int vr_serial_send(const unsigned char *bytes, int size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,12 +14,15 @@ class ProgramTest : public ::testing::Test {
     void SetUp() override {
         msgbox::setTestMode(true);
         msgbox::clearShown();
+        msgbox::resetOffThreadCalls();
         ResetProgramEnd();
         CreateForms();
     }
     void TearDown() override {
         DestroyForms();
         msgbox::clearShown();
+        // A box asked for from another thread than the window thread is a fault.
+        EXPECT_EQ(msgbox::offThreadCalls(), 0);
     }
 
     // The texts of the boxes shown so far, questions included.

@@ -84,6 +84,7 @@ TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
 
     BuildMenu();
     BuildStatusBar();
+    ConnectIcCard();
 
     connect(Button[1], &QPushButton::clicked, this, &TForm2::Button1Click);
     connect(Button[2], &QPushButton::clicked, this, &TForm2::Button2Click);

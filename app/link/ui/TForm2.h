@@ -69,6 +69,11 @@ class TForm2 : public QMainWindow {
     void ComboBox4Change();
     void ComboBox5Change();
     void RadioButtonMouseDown(int radioButton);
+    // The IC card tab and the IC CARD TEST window (TForm2_ic.cpp).
+    void Button8Click();  // IC POWER UP
+    void Button9Click();  // IC POWER DOWN
+    void Button10Click(); // SEND
+    void ICCARDTEST1Click();
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -87,6 +92,8 @@ class TForm2 : public QMainWindow {
     void SetEditColour(QLineEdit *edit);
     void ApplyControls(const TMsrControls &c);
     void StepUpDown(int upDown, bool up);
+    void ConnectIcCard();
+    void RunIcCard(int operation);
 
   public:
     // Controls by component number (index 0 unused where the name has no 0).

@@ -2,12 +2,25 @@
 
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QThread>
+#include <atomic>
 
 namespace msgbox {
 namespace {
 bool gTestMode = false;
 bool gNextAnswer = false;
 std::vector<Shown> gShown;
+std::atomic<int> gOffThreadCalls{0};
+
+// A box belongs to the window thread. A call from any other thread is refused (and
+// counted, so a test fails) instead of touching widgets from there.
+bool OnGuiThread(const QString &text) {
+    const QCoreApplication *app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() == app->thread()) return true;
+    ++gOffThreadCalls;
+    qCritical("message box refused off the window thread: %s", qPrintable(text));
+    return false;
+}
 
 QString ApplicationCaption() {
     return QGuiApplication::applicationDisplayName();
@@ -19,6 +32,7 @@ void information(QWidget *parent, const QString &text) {
 }
 
 void information(QWidget *parent, const QString &caption, const QString &text) {
+    if (!OnGuiThread(text)) return;
     if (gTestMode) {
         gShown.push_back({false, caption, text});
         return;
@@ -28,6 +42,7 @@ void information(QWidget *parent, const QString &caption, const QString &text) {
 }
 
 bool question(QWidget *parent, const QString &caption, const QString &text) {
+    if (!OnGuiThread(text)) return false;
     if (gTestMode) {
         gShown.push_back({true, caption, text});
         const bool yes = gNextAnswer;
@@ -54,5 +69,11 @@ const std::vector<Shown> &shown() {
 }
 void clearShown() {
     gShown.clear();
+}
+int offThreadCalls() {
+    return gOffThreadCalls.load();
+}
+void resetOffThreadCalls() {
+    gOffThreadCalls.store(0);
 }
 } // namespace msgbox

@@ -25,4 +25,8 @@ bool testMode();
 void setNextAnswer(bool yes); // answer of the next question (default No)
 const std::vector<Shown> &shown();
 void clearShown();
+// Calls refused because they came from another thread than the window thread (a box
+// there would touch widgets off their thread; the call shows nothing, a question is No).
+int offThreadCalls();
+void resetOffThreadCalls();
 } // namespace msgbox

@@ -19,6 +19,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <cstdio>
 
@@ -28,6 +30,23 @@ void Settle(int ms) {
     t.start();
     while (t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+// The test windows pictured at work: a card swiped on the test page (the reader types
+// it), the IC card powered up.
+void ShowInUse(QWidget *w) {
+    if (w == Form3) {
+        for (const char *line :
+             {"%B4000123412341234^DOE/JOHN^2512101?", ";4000123412341234=2512101?"}) {
+            for (QChar c : QString::fromLatin1(line) + QChar('\r')) {
+                QKeyEvent press(QEvent::KeyPress, c == '\r' ? Qt::Key_Return : Qt::Key_unknown,
+                                Qt::NoModifier, QString(c));
+                QCoreApplication::sendEvent(Form3->Memo1, &press);
+            }
+        }
+    } else if (w == Form7) {
+        Form7->Button1->click();
+    }
+    Settle(100);
 }
 } // namespace
 
@@ -43,6 +62,8 @@ int main(int argc, char **argv) {
     if (!dir.exists() && !QDir().mkpath(dir.path())) return 1;
     msgbox::setTestMode(true);
     CreateForms();
+    // As choosing the reader in the chooser does: card data comes in over USB.
+    Form1->PortChoice.CardOnUsb = 1;
     Settle(100);
 
 #ifdef FAKE_BRENMARK
@@ -57,6 +78,7 @@ int main(int argc, char **argv) {
         if (i > 0) {
             w->show();
             Settle(300);
+            ShowInUse(w);
         }
         if (w == Form11) {
             Form11->BitBtn2->click(); // Open
