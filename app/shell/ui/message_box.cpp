@@ -8,6 +8,12 @@ namespace {
 bool gTestMode = false;
 bool gNextAnswer = false;
 std::vector<Shown> gShown;
+std::function<void(const Shown &)> gWhileShown;
+
+void Record(const Shown &box) {
+    gShown.push_back(box);
+    if (gWhileShown) gWhileShown(box);
+}
 
 QString ApplicationCaption() {
     return QGuiApplication::applicationDisplayName();
@@ -20,7 +26,7 @@ void information(QWidget *parent, const QString &text) {
 
 void information(QWidget *parent, const QString &caption, const QString &text) {
     if (gTestMode) {
-        gShown.push_back({false, caption, text});
+        Record({false, caption, text});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
@@ -29,7 +35,7 @@ void information(QWidget *parent, const QString &caption, const QString &text) {
 
 bool question(QWidget *parent, const QString &caption, const QString &text) {
     if (gTestMode) {
-        gShown.push_back({true, caption, text});
+        Record({true, caption, text});
         const bool yes = gNextAnswer;
         gNextAnswer = false;
         return yes;
@@ -54,5 +60,8 @@ const std::vector<Shown> &shown() {
 }
 void clearShown() {
     gShown.clear();
+}
+void setWhileShown(std::function<void(const Shown &)> action) {
+    gWhileShown = std::move(action);
 }
 } // namespace msgbox

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -25,4 +26,7 @@ bool testMode();
 void setNextAnswer(bool yes); // answer of the next question (default No)
 const std::vector<Shown> &shown();
 void clearShown();
+// Runs while a box is up (after it is recorded, before the call returns), as a user would
+// act while reading it; an empty function removes it.
+void setWhileShown(std::function<void(const Shown &)> action);
 } // namespace msgbox
