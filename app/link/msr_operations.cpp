@@ -165,6 +165,13 @@ void MsrSave(const TMsrContext &c) {
         return;
     }
     const int language = c.Window.LanguageChoice();
+    // "UNKNOW" sends the language the reader reported; with none kept (the list shows it
+    // after opening a file) there is nothing to send.
+    if (language == kUnknownLanguage && !CustomLanguageHeld(c.Settings.CustomLanguage)) {
+        c.Window.Message(kNoLanguageTable);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        return;
+    }
     bool tooLong = false;
     TxOptions opts;
     opts.command = TxCommand::WriteConfiguration;
