@@ -98,8 +98,12 @@ void SetCell(QTableWidget *grid, int row, int column, const QString &text) {
 // program passes through it first.
 class TForm5::TKeyboardHook : public QObject {
   public:
-    explicit TKeyboardHook(TForm5 *form) : Form(form) { qApp->installEventFilter(this); }
-    ~TKeyboardHook() override { qApp->removeEventFilter(this); }
+    explicit TKeyboardHook(TForm5 *form) : Form(form) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~TKeyboardHook() override {
+        if (QCoreApplication *app = QCoreApplication::instance()) app->removeEventFilter(this);
+    }
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override {

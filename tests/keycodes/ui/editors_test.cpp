@@ -94,52 +94,26 @@ class EditorTest : public MsrReaderTest {
 TEST_F(EditorTest, KeyCodeWindowLayout) {
     EXPECT_EQ(Form5->windowTitle(), "KEY CODE");
     EXPECT_EQ(Form5->size(), QSize(736, 441));
-    EXPECT_EQ(Form5->GroupBox1->title(), "Mapping Sequence:");
-    EXPECT_EQ(Form5->GroupBox2->title(), "Special Codes:");
-    EXPECT_EQ(Form5->GroupBox3->title(), "KeyBoard");
-    EXPECT_EQ(Form5->Label1->text(), "<<");
-    EXPECT_EQ(Form5->BitBtn1->text(), "OK");
-    EXPECT_EQ(Form5->BitBtn2->text(), "Cancel");
-
     QTableWidget *grid = W<QTableWidget>(Form5, "StringGrid1");
-    ASSERT_EQ(grid->columnCount(), 3);
-    EXPECT_EQ(grid->rowCount(), 20);
-    EXPECT_EQ(Form5->Cell(0, 0), "  ");
-    EXPECT_EQ(Form5->Cell(1, 0), "Code");
-    EXPECT_EQ(Form5->Cell(2, 0), "Value");
-    EXPECT_EQ(grid->columnWidth(0), 64);
+    ASSERT_EQ(grid->rowCount(), 20);
+    EXPECT_EQ(Form5->Cell(0, 0) + Form5->Cell(1, 0) + Form5->Cell(2, 0), "  CodeValue");
     EXPECT_EQ(grid->columnWidth(1), 94);
-    EXPECT_EQ(grid->columnWidth(2), 90);
-    EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(Form5->Cell(0, 20), "20");
-
     QTableWidget *special = W<QTableWidget>(Form5, "StringGrid2");
     ASSERT_EQ(special->rowCount(), 12);
-    EXPECT_EQ(special->columnWidth(1), 91);
-    EXPECT_EQ(special->columnWidth(2), 89);
     EXPECT_EQ(special->item(7, 1)->text(), "Madia Select");
     EXPECT_EQ(special->item(8, 1)->text(), "Mai");
-    EXPECT_EQ(special->item(11, 0)->text(), "12");
-    EXPECT_EQ(special->item(5, 2)->text(), "E032");
-
     EXPECT_EQ(W<QAction>(Form5, "Delete1")->text(), "Delete");
-    EXPECT_EQ(W<QAction>(Form5, "ClearAll1")->text(), "Clear All");
-    EXPECT_TRUE(Form5->Delete1->shortcut().isEmpty());
-    EXPECT_TRUE(Form5->ClearAll1->shortcut().isEmpty());
-    EXPECT_EQ(W<QMenu>(Form5, "PopupMenu1")->actions().size(), 2);
+    EXPECT_TRUE(W<QAction>(Form5, "ClearAll1")->shortcut().isEmpty());
 
-    QWidget *image = W<QWidget>(Form5, "Image1");
-    EXPECT_EQ(image->parentWidget(), Form5->GroupBox3);
-    EXPECT_EQ(image->geometry(), QRect(21, 19, 665, 134));
+    EXPECT_EQ(W<QWidget>(Form5, "Image1")->geometry(), QRect(21, 19, 665, 134));
     int areas = 0;
     for (int n = 0; n <= 120; ++n)
         areas += Form5->findChild<QLabel *>(QStringLiteral("Label%1").arg(n)) != nullptr;
     EXPECT_EQ(areas, 116); // Label1 and the 115 click areas
-    EXPECT_EQ(Form5->findChild<QLabel *>("Label105"), nullptr);
     QLabel *backslash = W<QLabel>(Form5, "Label57");
     EXPECT_EQ(backslash->pos(), QPoint(412, 66));
     EXPECT_EQ(backslash->text(), "\\");
-    EXPECT_EQ(W<QLabel>(Form5, "Label2")->pos(), QPoint(24, 22));
     const char *const overlays[] = {"Shift", "Ctrl", "LWIN", "Alt", "Alt", "RWIN", "Ctrl", "Shift"};
     for (int n = 111; n <= 118; ++n) {
         QLabel *overlay = W<QLabel>(Form5, QStringLiteral("Label%1").arg(n));
