@@ -135,7 +135,8 @@ TForm5::TForm5(QWidget *parent) : QWidget(parent) {
     GroupBox1->setGeometry(8, 174, 290, 258);
     StringGrid1 = MakeGrid(GroupBox1, "StringGrid1", TKeyGrid::kRows, {64, 94, 90});
     StringGrid1->setGeometry(8, 20, 274, 230);
-    StringGrid1->viewport()->installEventFilter(this);
+    Grid1Viewport = StringGrid1->viewport();
+    Grid1Viewport->installEventFilter(this);
     StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PopupMenu1 = new QMenu(this);
@@ -307,8 +308,9 @@ void TForm5::BitBtn2Click() {
 }
 
 bool TForm5::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == StringGrid1->viewport() && (event->type() == QEvent::MouseButtonPress ||
-                                               event->type() == QEvent::MouseButtonDblClick)) {
+    const auto type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
+        watched == Grid1Viewport) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         const QModelIndex at = StringGrid1->indexAt(mouse->position().toPoint());
         if (at.isValid()) {

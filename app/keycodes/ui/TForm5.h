@@ -58,7 +58,8 @@ class TForm5 : public QWidget {
 
     TKeyGrid Rows;
     std::unique_ptr<TKeyboardHook> Hook;
-    bool BoxOpen = false; // the editor's own message box is shown
+    bool BoxOpen = false;             // the editor's own message box is shown
+    QWidget *Grid1Viewport = nullptr; // where StringGrid1's mouse presses arrive
 
   public:
     QGroupBox *GroupBox1 = nullptr, *GroupBox2 = nullptr, *GroupBox3 = nullptr;
