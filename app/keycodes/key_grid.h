@@ -58,6 +58,6 @@ class TKeyGrid {
     TAddResult Put(std::string_view name, std::string_view code);
 
     TGridRow Rows[kRows + 1]; // index 0 unused
-    int Next = 1;           // InsertRow, 1 ... 21
+    int Next = 1;             // InsertRow, 1 ... 21
     int SelectedRow = 0;      // 0: none
 };
