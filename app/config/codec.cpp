@@ -191,3 +191,7 @@ void PackCustomLanguage(const uint8_t (&layer2)[1024], uint8_t (&customLanguage)
     for (int k = 0; k < kLanguageLength; ++k)
         customLanguage[k] = layer2[k * kEntryBytes];
 }
+
+bool CustomLanguageHeld(const uint8_t (&customLanguage)[256]) {
+    return customLanguage[0] >= kLanguageCount;
+}

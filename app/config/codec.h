@@ -41,3 +41,7 @@ void RepackLayer1(uint8_t (&layer1)[1024]);
 // 0 of entries 0..190 of layer 2) packed one byte each into customLanguage[0..190], the rest
 // zero. The encoder sends exactly those 191 bytes in the "UNKNOW" state.
 void PackCustomLanguage(const uint8_t (&layer2)[1024], uint8_t (&customLanguage)[256]);
+
+// True when customLanguage holds a language the reader reported (a kept language starts with
+// an index the list lacks); false when none was kept, as before any such Load.
+bool CustomLanguageHeld(const uint8_t (&customLanguage)[256]);

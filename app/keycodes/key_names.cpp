@@ -183,8 +183,10 @@ const char *KeyCodeName(const uint8_t (&entry)[4]) {
     }
 }
 
-void BuildKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
-                   char (&names)[16][256][20]) {
+namespace {
+
+void BuildNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
+                char (&names)[16][256][20], bool fromFile) {
     for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer) {
         char(&out)[256][20] = names[layer];
         const auto entry = [&](int i) -> const uint8_t(&)[4] {
@@ -214,7 +216,8 @@ void BuildKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
                     escape = 't';
                     break;
                 case 0x5C:
-                    escape = '\\';
+                    // A file keeps the escapes as typed, so its backslash is one character.
+                    if (!fromFile) escape = '\\';
                     break;
                 }
                 if (escape) {
@@ -238,4 +241,16 @@ void BuildKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
             break;
         }
     }
+}
+
+} // namespace
+
+void BuildKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
+                   char (&names)[16][256][20]) {
+    BuildNames(modes, store, names, false);
+}
+
+void BuildFileKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
+                       char (&names)[16][256][20]) {
+    BuildNames(modes, store, names, true);
 }

@@ -11,3 +11,9 @@ const char *KeyCodeName(const uint8_t (&entry)[4]);
 // characters as two-slot escapes ("\" "n"); layer-marker layers spell "LayerN".
 void BuildKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
                    char (&names)[16][256][20]);
+
+// The same for a record read from a settings file: there an ASCII layer holds the escapes as
+// they were typed (a backslash, then 'n'), so a backslash takes one name slot like any other
+// character and the text entry shows the text as it was saved.
+void BuildFileKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
+                       char (&names)[16][256][20]);

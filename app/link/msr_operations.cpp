@@ -86,11 +86,19 @@ void Save(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kSaveErrorText]);
         return;
     }
+    const int language = c.Window.LanguageChoice();
+    // "UNKNOW" sends the language the reader reported; with none kept (the list shows it
+    // after opening a file) there is nothing to send.
+    if (language == kUnknownLanguage && !CustomLanguageHeld(c.Settings.CustomLanguage)) {
+        c.Window.Message(kNoLanguageTable);
+        c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+        return;
+    }
     auto image = std::make_unique<SaveImage>();
     std::memcpy(image->Store, c.Settings.LayerStore, sizeof image->Store);
     std::memcpy(image->Modes, c.Settings.LayerModes, sizeof image->Modes);
     std::memcpy(image->CustomLanguage, c.Settings.CustomLanguage, sizeof image->CustomLanguage);
-    image->Language = c.Window.LanguageChoice();
+    image->Language = language;
     bool tooLong = false;
     TxOptions opts;
     opts.command = TxCommand::WriteConfiguration;

@@ -42,6 +42,11 @@ inline constexpr const char *kProbeNoDevice = "Can't find MSR Device!";
 inline constexpr const char *kProbeError = "MSR_INIT ERROR";
 inline constexpr const char *kProbeSuccess = "MSR_INIT SUCCESS";
 
+// Save while the language list shows "UNKNOW" and no language of the reader is kept.
+inline constexpr const char *kNoLanguageTable =
+    "The keyboard language is unknown and no reader has reported it in this session: choose "
+    "a language before saving.";
+
 // While another reader operation or a transaction runs (ReaderBusy), each of these returns
 // at once and touches neither the record nor the window. Save and Set Default send one copy
 // of the layers, modes and language taken before the first attempt.

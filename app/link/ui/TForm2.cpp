@@ -93,6 +93,8 @@ TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
     connect(Button[5], &QPushButton::clicked, this, &TForm2::Button5Click);
     connect(Button[6], &QPushButton::clicked, this, &TForm2::Button6Click);
     connect(Button[7], &QPushButton::clicked, this, &TForm2::Button7Click);
+    connect(Button[11], &QPushButton::clicked, this, &TForm2::Button11Click);
+    connect(Button[12], &QPushButton::clicked, this, &TForm2::Button12Click);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
     for (int t = 1; t <= 3; ++t)
         connect(CheckBox[t], &QCheckBox::clicked, this, [this, t] { CheckBoxTrackClick(t); });
@@ -381,6 +383,9 @@ void TForm2::BuildMenu() {
     connect(Save1, &QAction::triggered, this, &TForm2::Button4Click);
     connect(SetDefault1, &QAction::triggered, this, &TForm2::Button5Click);
     connect(Exit1, &QAction::triggered, this, &TForm2::Button6Click);
+    // The file items press their (hidden) buttons.
+    connect(OpenFile1, &QAction::triggered, this, [this] { Button[11]->click(); });
+    connect(SaveFile1, &QAction::triggered, this, [this] { Button[12]->click(); });
     connect(EXIT2, &QAction::triggered, this, &TForm2::BitBtn1Click);
     connect(Version1, &QAction::triggered, this, &TForm2::Version1Click);
     connect(About1, &QAction::triggered, this, &TForm2::About1Click);

@@ -62,6 +62,8 @@ class TForm2 : public QMainWindow {
     void Button5Click();  // Set Default
     void Button6Click();  // Test MSR
     void Button7Click();  // radio pairs from the layer modes (editors press it)
+    void Button11Click(); // Open File
+    void Button12Click(); // Save File
     void BitBtn1Click();  // EXIT
     void Version1Click(); // read version
     void About1Click();

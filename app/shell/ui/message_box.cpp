@@ -21,6 +21,12 @@ bool OnGuiThread(const QString &text) {
     qCritical("message box refused off the window thread: %s", qPrintable(text));
     return false;
 }
+std::function<void(const Shown &)> gWhileShown;
+
+void Record(const Shown &box) {
+    gShown.push_back(box);
+    if (gWhileShown) gWhileShown(box);
+}
 
 QString ApplicationCaption() {
     return QGuiApplication::applicationDisplayName();
@@ -34,7 +40,7 @@ void information(QWidget *parent, const QString &text) {
 void information(QWidget *parent, const QString &caption, const QString &text) {
     if (!OnGuiThread(text)) return;
     if (gTestMode) {
-        gShown.push_back({false, caption, text});
+        Record({false, caption, text});
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
@@ -44,7 +50,7 @@ void information(QWidget *parent, const QString &caption, const QString &text) {
 bool question(QWidget *parent, const QString &caption, const QString &text) {
     if (!OnGuiThread(text)) return false;
     if (gTestMode) {
-        gShown.push_back({true, caption, text});
+        Record({true, caption, text});
         const bool yes = gNextAnswer;
         gNextAnswer = false;
         return yes;
@@ -75,5 +81,8 @@ int offThreadCalls() {
 }
 void resetOffThreadCalls() {
     gOffThreadCalls.store(0);
+}
+void setWhileShown(std::function<void(const Shown &)> action) {
+    gWhileShown = std::move(action);
 }
 } // namespace msgbox

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -29,4 +30,7 @@ void clearShown();
 // there would touch widgets off their thread; the call shows nothing, a question is No).
 int offThreadCalls();
 void resetOffThreadCalls();
+// Runs while a box is up (after it is recorded, before the call returns), as a user would
+// act while reading it; an empty function removes it.
+void setWhileShown(std::function<void(const Shown &)> action);
 } // namespace msgbox
