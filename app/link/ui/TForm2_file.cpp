@@ -34,6 +34,7 @@ filedlg::Request Dialog(bool save) {
 } // namespace
 
 void TForm2::Button12Click() {
+    if (!isEnabled()) return; // held by an auxiliary window or an operation
     const QString path = filedlg::run(this, Dialog(true));
     if (path.isEmpty()) return;
     ControlsToRecord();
@@ -52,6 +53,7 @@ void TForm2::Button12Click() {
 }
 
 void TForm2::Button11Click() {
+    if (!isEnabled()) return;
     const QString path = filedlg::run(this, Dialog(false));
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();

@@ -31,6 +31,7 @@ void TForm2::ConnectIcCard() {
 }
 
 void TForm2::RunIcCard(int operation) {
+    if (!isEnabled()) return; // held by an auxiliary window or an operation
     TIcView view(this, Memo1, Memo2);
     RunIcOperation(ReaderLink, IcFrontEnd::ConfigurationTab, static_cast<IcOperation>(operation),
                    ApduOf(Edit[7]), TabTexts(), view);
@@ -47,7 +48,7 @@ void TForm2::Button10Click() {
 }
 
 void TForm2::ICCARDTEST1Click() {
-    if (!Form7) return;
+    if (!Form7 || !isEnabled()) return;
     setEnabled(false);
     Form7->show();
 }

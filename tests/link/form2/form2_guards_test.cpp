@@ -6,6 +6,7 @@
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "shell/ui/TForm4.h"
+#include "shell/ui/file_dialog.h"
 #include "tests/ui/TForm3.h"
 
 namespace {
@@ -22,6 +23,8 @@ class Form2Guards : public Form2Test {
         });
     }
     bool ranDuringTheWait = false;
+
+    static QWidgetList TopLevelWidgets() { return QApplication::topLevelWidgets(); }
 
     std::vector<std::vector<uint8_t>> SaveFrames() {
         std::vector<std::vector<uint8_t>> saves;
@@ -121,12 +124,21 @@ TEST_F(Form2Guards, AnOpenEditorKeepsItsSequenceAgainstFurtherPickerPresses) {
     EXPECT_FALSE(Form6->isVisible());
     // Menu items and buttons reached while the editor holds the window do nothing either.
     vr_clear_log();
-    W<QAction>("Load1")->trigger();
-    W<QAction>("About1")->trigger();
+    filedlg::setTestMode(true);
+    filedlg::clearShown();
+    msgbox::clearShown();
+    for (const char *item : {"Load1", "Save1", "SetDefault1", "NomalMode1", "Version1", "About1",
+                             "Exit1", "OpenFile1", "SaveFile1", "ICCARDTEST1", "EXIT2"})
+        W<QAction>(item)->trigger();
     Form2->Button6Click();
+    Form2->Button8Click();
+    Form2->Button10Click();
     EXPECT_EQ(vr_message_count(), 0);
-    EXPECT_FALSE(Form4->isVisible());
-    EXPECT_FALSE(Form3->isVisible());
+    EXPECT_TRUE(filedlg::shown().empty());
+    EXPECT_TRUE(msgbox::shown().empty());
+    EXPECT_TRUE(Form2->isVisible());
+    for (QWidget *w : TopLevelWidgets())
+        EXPECT_TRUE(w == Form2 || w == Form5 || !w->isVisible()) << w->objectName().toStdString();
     Form5->close();
     EXPECT_TRUE(Form2->isEnabled());
 }
