@@ -154,15 +154,13 @@ int CmdRestore(const TCliStreams &io, const std::string &file, bool verify) {
     // the file's layer 2 is kept as one.
     m.Window.RecordToControls();
     std::memset(m.Settings->CustomLanguage, 0, sizeof m.Settings->CustomLanguage);
-    {
-        auto copy = std::make_unique<TMsrSettings>(*m.Settings);
-        ::ControlsToRecord(m.Window.Controls, *copy);
-        uint8_t frame[kFrameSize];
-        int length = 0;
-        if (!Encode(*copy, kDefaultLanguage, frame, length))
-            return Fail(io, kExitFile,
-                        file + ": a key sequence holds more than the 20 bytes the reader takes");
-    }
+    // Save copies the controls into the record first (again: the same values).
+    m.Window.ControlsToRecord();
+    uint8_t frame[kFrameSize];
+    int length = 0;
+    if (!Encode(*m.Settings, kDefaultLanguage, frame, length))
+        return Fail(io, kExitFile,
+                    file + ": a key sequence holds more than the 20 bytes the reader takes");
 
     if (const int status = Bound(io, m)) return status;
     if (m.Window.Controls.Language == kLanguageUnknown) {
