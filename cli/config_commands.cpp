@@ -127,9 +127,11 @@ int CmdBackup(const TCliStreams &io, const std::string &file) {
     if (!error.empty()) return Fail(io, kExitFile, error);
     io.out << "configuration saved to " << file << '\n';
     if (!escapes.empty())
-        io.err << "cardtool-cli: warning: layers " << escapes
-               << " hold a backslash before n, e, t or a backslash; a restore of this file sends "
-                  "one control byte for each such pair instead\n";
+        io.err << "cardtool-cli: warning: "
+               << (escapes.find(',') == std::string::npos ? "layer " + escapes + " holds"
+                                                          : "layers " + escapes + " hold")
+               << " a backslash before n, e, t or a backslash; a restore of this file sends one "
+                  "control byte for each such pair instead\n";
     return kExitOk;
 }
 

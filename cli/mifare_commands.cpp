@@ -128,9 +128,13 @@ int OperationFailed(const TCliStreams &io, const TMifareSession &m, const TMifar
     if (last == kAuthenticationFails)
         return Fail(io, kExitReaderFailed,
                     "key authentication failed for sector " + sector + " with " + KeyName(o));
-    if (last.find("Error") != std::string::npos)
-        return Fail(io, kExitReaderFailed, what + " failed (\"" + last + "\")");
-    return Fail(io, kExitUsage, last.empty() ? what + " was not done" : last);
+    // The guards were checked before the card was searched for; should one still speak, the
+    // input was refused.
+    for (const char *guard :
+         {kInputKey, kBadAddress, kBadRow, kBadTrailer, kPurseOnTrailer, kEnterAmount})
+        if (last == guard) return Fail(io, kExitUsage, last);
+    return Fail(io, kExitReaderFailed,
+                what + (last.empty() ? " was not done" : " failed (\"" + last + "\")"));
 }
 
 // Draws "[#####.....] n/16" over itself on a terminal.

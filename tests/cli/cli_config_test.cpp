@@ -246,7 +246,7 @@ TEST_F(CliConfig, BackupWarnsOfPairsASaveTurnsIntoOneByte) {
     const std::string file = File("escape.MDAT");
     Result r = Exec({"backup", file});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("warning: layers 4 hold a backslash"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("warning: layer 4 holds a backslash"), std::string::npos) << r.err;
     EXPECT_EQ(Exec({"restore", file}).status, 0);
     block = ReaderBlock();
     EXPECT_EQ(Bytes(block.begin() + 225, block.end()), (Bytes{0x14, 2, 'x', 0x0D}));
