@@ -6,6 +6,7 @@ pkgs=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-svg-dev libhidapi-dev libpcsclite-dev pcscd vsmartcard-vpcd
   libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev util-linux procps
+  libcli11-dev nlohmann-json3-dev # cardtool-cli's command line and JSON
   desktop-file-utils appstream dpkg-dev file # the package and its validators
   fonts-wqy-microhei # the windows' full-width colons and Chinese texts
 )

@@ -65,6 +65,7 @@ struct Device {
     std::optional<vr::Answer> nextReply;
     std::optional<std::vector<uint8_t>> nextRaw;
     std::deque<std::vector<uint8_t>> written, messages;
+    int delivered = 0; // input reports the host has read
     std::set<hid_device *> handles;
     int opened = 0, closed = 0;
     vr::FaultPlan faults;
@@ -93,6 +94,7 @@ struct Device {
         nextRaw.reset();
         written.clear();
         messages.clear();
+        delivered = 0;
         opened = closed = 0;
         faults.Reset();
         lastAnswer = vr::Answer{};
@@ -437,6 +439,7 @@ int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t
                 size_t n = std::min(length, head.bytes.size());
                 std::memcpy(data, head.bytes.data(), n);
                 dev->queue.pop_front();
+                ++d.delivered;
                 if (d.unplugAfterReads > 0 && --d.unplugAfterReads == 0) {
                     d.present = false;
                     d.arrived.notify_all();
@@ -635,6 +638,12 @@ void vr_clear_log(void) {
     LOCKED;
     d.written.clear();
     d.messages.clear();
+    d.delivered = 0;
+}
+
+int vr_read_report_count(void) {
+    LOCKED;
+    return d.delivered;
 }
 
 int vr_open_handles(void) {

@@ -36,6 +36,27 @@
  * 3 block not in the authenticated sector; 4 not a value block; 5 bad frame or parameter;
  * 6 block may not be written this way (block 0, or a sector trailer for value operations).
  * A failed authentication only drops the authentication; the card stays selected.
+ *
+ * Steering it in another process (tests that run a program as a child cannot call this API
+ * there). Off by default: nothing below acts unless its variable is set. When the library is
+ * loaded it reads, in this order:
+ *   VR_STATE_FILE=path         loads the state a previous process left there (if the file
+ *                              exists) and writes the state there when the process ends:
+ *                              text lines "config HEX", "mode N", "ic_present N",
+ *                              "ic_powered N", "antenna N", "card_present N", "uid HEX" and
+ *                              "block N HEX" for the card's 64 blocks (keys included). The
+ *                              card always starts unselected.
+ *   VR_CONFIG_BLOCK_FILE=path  the configuration block, as raw bytes (vr_set_config_block)
+ *   VR_VERSION_TEXT=text       vr_set_version_text
+ *   VR_PRESENT=0               vr_set_present(0): unplugged
+ *   VR_SILENT=1                vr_set_silent(1)
+ *   VR_FAIL_WHEN_EMPTY=1       vr_set_fail_when_empty(1)
+ *   VR_ACCESS_CONDITIONS=1     vr_set_access_conditions(1)
+ *   VR_REPORT_DELAY_US=n       vr_set_report_delay_us(n)
+ *   VR_COMMAND_STATUS=A9:41,.. vr_set_command_status for each command:status pair (hex)
+ * and when the process ends normally:
+ *   VR_MESSAGE_LOG=path        appends every message it was sent (vr_message), one a line in
+ *                              hex, command byte first.
  */
 #ifndef VIRTUAL_READER_H
 #define VIRTUAL_READER_H
@@ -105,6 +126,9 @@ VR_API int vr_written_report(int index, unsigned char *buffer, int capacity);
 VR_API int vr_message_count(void);
 VR_API int vr_message(int index, unsigned char *buffer, int capacity);
 VR_API void vr_clear_log(void);
+/* Input reports the host has read since the last reset or vr_clear_log (the wire time of a
+ * paced exchange is this plus vr_written_report_count, one pacing step each). */
+VR_API int vr_read_report_count(void);
 /* Number of hid_device handles open now. */
 VR_API int vr_open_handles(void);
 

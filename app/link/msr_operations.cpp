@@ -69,6 +69,26 @@ bool Succeeded(const TxResult &r) {
     return r.outcome == TxOutcome::Ok || r.outcome == TxOutcome::EmptyImage;
 }
 
+MsrOutcome OutcomeOf(TxOutcome o) {
+    switch (o) {
+    case TxOutcome::Ok:
+    case TxOutcome::EmptyImage:
+        return MsrOutcome::Success;
+    case TxOutcome::NotBound:
+        return MsrOutcome::NotBound;
+    case TxOutcome::NoReader:
+        return MsrOutcome::NoReader;
+    case TxOutcome::DefaultKeyCodes:
+        return MsrOutcome::DefaultKeyCodes;
+    case TxOutcome::Busy:
+        return MsrOutcome::Busy;
+    case TxOutcome::NoAnswer:
+    case TxOutcome::FrameRejected:
+        break;
+    }
+    return MsrOutcome::NoAnswer;
+}
+
 // What a Save sends, taken once before its first attempt: every attempt encodes this same
 // copy, whatever happens to the record while the reader is waited for.
 struct SaveImage {
@@ -78,13 +98,13 @@ struct SaveImage {
     int Language;
 };
 
-void Save(const TMsrContext &c) {
+MsrOutcome Save(const TMsrContext &c) {
     c.Window.SetPanel(0, c.Text[kSaveText]);
     c.Window.ControlsToRecord();
     if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
         c.Window.Message(c.Text[OpenErrorText(c.Link)]);
         c.Window.SetPanel(1, c.Text[kSaveErrorText]);
-        return;
+        return MsrOutcome::NotBound;
     }
     const int language = c.Window.LanguageChoice();
     // "UNKNOW" sends the language the reader reported; with none kept (the list shows it
@@ -92,7 +112,7 @@ void Save(const TMsrContext &c) {
     if (language == kUnknownLanguage && !CustomLanguageHeld(c.Settings.CustomLanguage)) {
         c.Window.Message(kNoLanguageTable);
         c.Window.SetPanel(1, c.Text[kSaveErrorText]);
-        return;
+        return MsrOutcome::NoLanguage;
     }
     auto image = std::make_unique<SaveImage>();
     std::memcpy(image->Store, c.Settings.LayerStore, sizeof image->Store);
@@ -133,6 +153,8 @@ void Save(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kSaveErrorText]);
         break;
     }
+    return r->outcome == TxOutcome::FrameRejected && tooLong ? MsrOutcome::TooLong
+                                                             : OutcomeOf(r->outcome);
 }
 
 } // namespace
@@ -158,12 +180,12 @@ std::string RemoveBrand(std::string text) {
     return text;
 }
 
-void MsrProbe(const TMsrContext &c) {
-    if (ReaderBusy()) return;
+MsrOutcome MsrProbe(const TMsrContext &c) {
+    if (ReaderBusy()) return MsrOutcome::Busy;
     ReaderOperation operation;
     if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
         c.Window.Message(UsesHid(c.Link) ? kHidOpenError : kSerialOpenError);
-        return;
+        return MsrOutcome::NotBound;
     }
     c.Window.SetPanel(0, kProbePanel);
     const auto r = ReadConfiguration(c);
@@ -183,22 +205,23 @@ void MsrProbe(const TMsrContext &c) {
     case TxOutcome::EmptyImage:
         c.Window.SetPanel(1, kProbeSuccess);
         ApplyDecoded(c, *r);
-        return;
+        return MsrOutcome::Success;
     case TxOutcome::NotBound:
     case TxOutcome::Busy:
-        return;
+        return OutcomeOf(r->outcome);
     }
     // A failed probe leaves the window showing the record it cleared, so nothing of an
     // earlier reader stays on screen.
     c.Window.RecordToControls();
+    return OutcomeOf(r->outcome);
 }
 
-void MsrLoad(const TMsrContext &c) {
-    if (ReaderBusy()) return;
+MsrOutcome MsrLoad(const TMsrContext &c) {
+    if (ReaderBusy()) return MsrOutcome::Busy;
     ReaderOperation operation;
     if (!(UsesHid(c.Link) ? c.Link.HidBound : c.Link.SerialBound)) {
         c.Window.Message(c.Text[OpenErrorText(c.Link)]);
-        return;
+        return MsrOutcome::NotBound;
     }
     c.Window.SetPanel(0, c.Text[kLoadText]);
     ClearLayers(c.Settings);
@@ -207,7 +230,7 @@ void MsrLoad(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kLoadSuccessText]);
         ApplyDecoded(c, *r);
         c.Window.Message(c.Text[kLoadSuccessfulText]);
-        return;
+        return MsrOutcome::Success;
     }
     switch (r->outcome) {
     case TxOutcome::DefaultKeyCodes:
@@ -224,24 +247,25 @@ void MsrLoad(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kLoadErrorText]);
         break;
     }
+    return OutcomeOf(r->outcome);
 }
 
-void MsrSave(const TMsrContext &c) {
-    if (ReaderBusy()) return;
+MsrOutcome MsrSave(const TMsrContext &c) {
+    if (ReaderBusy()) return MsrOutcome::Busy;
     ReaderOperation operation;
-    Save(c);
+    return Save(c);
 }
 
-void MsrSetDefault(const TMsrContext &c) {
-    if (ReaderBusy()) return;
+MsrOutcome MsrSetDefault(const TMsrContext &c) {
+    if (ReaderBusy()) return MsrOutcome::Busy;
     ReaderOperation operation;
     ClearLayers(c.Settings);
     c.Window.ShowDefaults();
-    Save(c);
+    return Save(c);
 }
 
-void MsrSetMode(const TMsrContext &c, bool testMode) {
-    if (ReaderBusy()) return;
+MsrOutcome MsrSetMode(const TMsrContext &c, bool testMode) {
+    if (ReaderBusy()) return MsrOutcome::Busy;
     ReaderOperation operation;
     const int base = testMode ? kTestModeText : kNormalModeText; // +1 error, +2 success
     c.Window.SetPanel(0, c.Text[base]);
@@ -265,10 +289,11 @@ void MsrSetMode(const TMsrContext &c, bool testMode) {
         c.Window.SetPanel(1, c.Text[base + 1]);
         break;
     }
+    return OutcomeOf(r->outcome);
 }
 
-void MsrVersion(const TMsrContext &c) {
-    if (ReaderBusy()) return;
+MsrOutcome MsrVersion(const TMsrContext &c) {
+    if (ReaderBusy()) return MsrOutcome::Busy;
     ReaderOperation operation;
     c.Window.SetPanel(0, c.Text[kVersionText]);
     const bool hid = UsesHid(c.Link);
@@ -305,4 +330,5 @@ void MsrVersion(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kVersionText + 1]);
         break;
     }
+    return OutcomeOf(r->outcome);
 }

@@ -47,15 +47,28 @@ inline constexpr const char *kNoLanguageTable =
     "The keyboard language is unknown and no reader has reported it in this session: choose "
     "a language before saving.";
 
+// How an operation ended. The window shows it through its boxes and panels; a front end
+// without a window reads it here.
+enum class MsrOutcome {
+    Success,         // including a Load answered "C" (an empty configuration)
+    Busy,            // another operation was running: nothing was done
+    NotBound,        // the selected transport is not bound
+    NoReader,        // the transport did not open
+    NoAnswer,        // three failed attempts
+    DefaultKeyCodes, // Load answered "A"
+    TooLong,         // Save: a layer holds more than 20 bytes; nothing was written
+    NoLanguage       // Save: "UNKNOW" with no language kept; nothing was written
+};
+
 // While another reader operation or a transaction runs (ReaderBusy), each of these returns
 // at once and touches neither the record nor the window. Save and Set Default send one copy
 // of the layers, modes and language taken before the first attempt.
-void MsrProbe(const TMsrContext &c);
-void MsrLoad(const TMsrContext &c);
-void MsrSave(const TMsrContext &c);
-void MsrSetDefault(const TMsrContext &c);
-void MsrSetMode(const TMsrContext &c, bool testMode);
-void MsrVersion(const TMsrContext &c);
+MsrOutcome MsrProbe(const TMsrContext &c);
+MsrOutcome MsrLoad(const TMsrContext &c);
+MsrOutcome MsrSave(const TMsrContext &c);
+MsrOutcome MsrSetDefault(const TMsrContext &c);
+MsrOutcome MsrSetMode(const TMsrContext &c, bool testMode);
+MsrOutcome MsrVersion(const TMsrContext &c);
 
 // The version text as shown: every "KELDO", in any mix of case, taken out.
 std::string RemoveBrand(std::string text);

@@ -195,6 +195,36 @@ TEST_F(MsrOperations, SaveRefusedBeforeWritingAndSaveSuccess) {
                          "message \"SAVE \"successful"}));
 }
 
+// The boxes say "Can't find the USBMSR!" for both; a front end without boxes tells them apart.
+TEST_F(MsrOperations, OutcomesTellNoReaderFromNoAnswerAndRefusals) {
+    EXPECT_EQ(MsrVersion(Context()), MsrOutcome::Success);
+    gReadResult = 0x43;
+    EXPECT_EQ(MsrLoad(Context()), MsrOutcome::Success); // an empty configuration
+    gReadResult = 0x41;
+    EXPECT_EQ(MsrLoad(Context()), MsrOutcome::DefaultKeyCodes);
+    EXPECT_EQ(MsrProbe(Context()), MsrOutcome::DefaultKeyCodes);
+    gReadResult = -92;
+    EXPECT_EQ(MsrSave(Context()), MsrOutcome::NoAnswer);
+    EXPECT_EQ(MsrSetMode(Context(), true), MsrOutcome::NoAnswer);
+    gInitResult = -91;
+    EXPECT_EQ(MsrSetDefault(Context()), MsrOutcome::NoReader);
+    EXPECT_EQ(MsrVersion(Context()), MsrOutcome::NoReader);
+    gInitResult = 0;
+    gReadResult = 0;
+    Settings->LayerStore[2][0] = 9; // an unlisted language, with none kept
+    class Unknown : public RecordingWindow {
+        int LanguageChoice() override { return kUnknownLanguage; }
+    } unknown;
+    EXPECT_EQ(MsrSave({Link, *Settings, Text, unknown}), MsrOutcome::NoLanguage);
+    for (int i = 0; i < 7; ++i)
+        std::memcpy(Settings->LayerStore[4] + 4 * i, "\xE0\xF0\x14", 3);
+    gFrames.clear();
+    EXPECT_EQ(MsrSave(Context()), MsrOutcome::TooLong);
+    EXPECT_TRUE(gFrames.empty());
+    Link.HidBound = 0;
+    EXPECT_EQ(MsrLoad(Context()), MsrOutcome::NotBound);
+}
+
 // A second operation reached while one waits for the reader (a queued click, a menu item)
 // must do nothing at all: not even the panel or the record, which the running Save would
 // otherwise send in its next attempt.

@@ -1,0 +1,67 @@
+// cardtool-cli: the reader's configuration, its IC slot and a Mifare One card from a terminal.
+// The commands run the same Qt-free operations as the windows, over the same library loaded
+// by file name, with a small "window" each that prints instead of showing boxes.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Exit statuses; the manual page lists them.
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitUsage = 1,        // the command line or its values were refused; nothing was sent
+    kExitNoReader = 2,     // no reader found, or its library could not be loaded
+    kExitReaderFailed = 3, // the reader (or the card) refused, failed or did not answer
+    kExitFile = 4,         // a file could not be read or written, or its content was refused
+    kExitVerify = 5        // restore --verify: the reader holds something else
+};
+
+// Where a command writes: results to `out`, one-line errors to `err`. `terminal` is true when
+// `err` is a terminal (a progress bar is drawn there then).
+struct TCliStreams {
+    std::ostream &out;
+    std::ostream &err;
+    bool terminal = false;
+};
+
+// Writes "cardtool-cli: <message>" to the error stream and returns `status`.
+int Fail(const TCliStreams &io, int status, const std::string &message);
+
+// The reader library's file name (the windows load the same file).
+inline constexpr const char *kCliLibraryFile = "liblorvane.so";
+inline constexpr const char *kNoReaderText = "no reader found (vendor 10C4, product 847C/84A2)";
+inline constexpr const char *kNoAnswerText = "reader did not answer after 3 attempts";
+
+// --- configuration commands (config_commands.cpp) ---
+int CmdVersion(const TCliStreams &io);
+int CmdShow(const TCliStreams &io, bool json);
+int CmdBackup(const TCliStreams &io, const std::string &file);
+int CmdRestore(const TCliStreams &io, const std::string &file, bool verify);
+int CmdDefault(const TCliStreams &io);
+int CmdMode(const TCliStreams &io, bool test);
+
+// --- the IC slot (ic_commands.cpp) ---
+enum class TIcCommand { PowerUp, PowerDown, Apdu };
+// `apduWords` are the hex words of an APDU ("00A40400" or "00 A4 04 00" alike).
+int CmdIc(const TCliStreams &io, TIcCommand command, const std::vector<std::string> &apduWords,
+          bool trace);
+
+// --- a Mifare One card (mifare_commands.cpp) ---
+struct TMifareOptions {
+    std::string Key = "7B3E51A9C4D6";
+    bool KeyB = false;
+};
+enum class TValueOp { Init, Inc, Dec, Get };
+int CmdMifareSearch(const TCliStreams &io);
+int CmdMifareRead(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
+                  const std::string &block);
+int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
+                   const std::string &block, const std::string &hex, bool forceTrailer);
+int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
+                   const std::string &sector, const std::string &block, const std::string &amount);
+int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file);
+int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file);
+
+// The whole program: parses the command line and runs the command; returns the exit status.
+int RunCli(int argc, char **argv, const TCliStreams &io);

@@ -1,0 +1,207 @@
+// mifare ... run as a process against the virtual card: the card image of a dump, the guards
+// that keep input from ever reaching the card, and what writes and value operations leave on
+// the card byte for byte.
+#include "cli_run.h"
+
+namespace {
+
+using namespace clitest;
+
+const Bytes kKey = {0x7B, 0x3E, 0x51, 0xA9, 0xC4, 0xD6};
+const Bytes kAccess = {0xFF, 0x07, 0x80, 0x69};
+
+Bytes Trailer(const Bytes &keyA, const Bytes &access, const Bytes &keyB) {
+    Bytes t = keyA;
+    t.insert(t.end(), access.begin(), access.end());
+    t.insert(t.end(), keyB.begin(), keyB.end());
+    return t;
+}
+
+Bytes Pattern(int block) {
+    Bytes b(16);
+    for (int i = 0; i < 16; ++i)
+        b[size_t(i)] = uint8_t(block * 16 + i);
+    return b;
+}
+
+// A value block: the value, its complement, the value again, and the address four times.
+Bytes ValueBlock(int32_t value, uint8_t address) {
+    Bytes b(16);
+    for (int i = 0; i < 4; ++i) {
+        const uint8_t v = uint8_t(uint32_t(value) >> (8 * i));
+        b[size_t(i)] = b[size_t(8 + i)] = v;
+        b[size_t(4 + i)] = uint8_t(~v);
+    }
+    b[12] = b[14] = address;
+    b[13] = b[15] = uint8_t(~address);
+    return b;
+}
+
+class CliMifare : public CliTest {
+  protected:
+    Bytes ImageBlock(const Bytes &image, int block) {
+        return Bytes(image.begin() + block * 16, image.begin() + block * 16 + 16);
+    }
+};
+
+TEST_F(CliMifare, DumpIsTheCardBlockByBlockWithTrailersAsRead) {
+    for (int block : {1, 5, 62})
+        SetCardBlock(block, Pattern(block));
+    const std::string file = File("card.bin");
+    const Result r = Exec({"mifare", "dump", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  sector  0: R R R R\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("64 of 64 blocks read"), std::string::npos) << r.out;
+    const Bytes image = ReadBytes(file);
+    ASSERT_EQ(image.size(), 1024u);
+    for (int block = 0; block < 64; ++block) {
+        Bytes expected = CardBlock(block);
+        if (block % 4 == 3) std::fill_n(expected.begin(), 6, 0); // key A never reads back
+        EXPECT_EQ(ImageBlock(image, block), expected) << block;
+    }
+    EXPECT_EQ(ImageBlock(image, 5), Pattern(5));
+    EXPECT_EQ(ImageBlock(image, 7), Trailer(Bytes(6, 0), kAccess, kKey));
+}
+
+TEST_F(CliMifare, DumpMapsWhatItCouldNotRead) {
+    const Bytes other = {1, 2, 3, 4, 5, 6};
+    SetCardBlock(15, Trailer(other, kAccess, other)); // sector 3 has another key
+    SetCardBlock(13, Pattern(13));
+    const std::string file = File("card.bin");
+    Result r = Exec({"mifare", "dump", file});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.out.find("  sector  3: A A A A\n  sector  4: R R R R\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("60 of 64 blocks read"), std::string::npos);
+    Bytes image = ReadBytes(file);
+    ASSERT_EQ(image.size(), 1024u);
+    EXPECT_EQ(ImageBlock(image, 13), Bytes(16, 0));
+
+    // With that sector's key only that sector is read.
+    r = Exec({"mifare", "--key", "010203040506", "dump", file});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.out.find("  sector  3: R R R R\n"), std::string::npos) << r.out;
+    EXPECT_EQ(ImageBlock(ReadBytes(file), 13), Pattern(13));
+}
+
+TEST_F(CliMifare, TrailerWritesNeedForceAndAWholeValidRow) {
+    const Bytes before = CardBlock(7);
+    const std::string good = "A0A1A2A3A4A5FF078069B0B1B2B3B4B5";
+    const auto refused = [&](const std::vector<std::string> &args, const std::string &why) {
+        const Result r = Exec(args);
+        EXPECT_EQ(r.status, 1) << testing::PrintToString(args);
+        EXPECT_NE(r.err.find(why), std::string::npos) << r.err;
+    };
+    refused({"mifare", "write", "1", "3", good}, "needs --force-trailer");
+    refused({"mifare", "write", "1", "3", good.substr(0, 30), "--force-trailer"}, "32 hex digits");
+    refused({"mifare", "write", "1", "3", "A0A1A2A3A4A5FE078069B0B1B2B3B4B5", "--force-trailer"},
+            "complement rule");
+    refused({"mifare", "write", "1", "1", std::string(33, '0')}, "1 to 32 hex digits");
+    refused({"mifare", "write", "1", "1", "00GG"}, "1 to 32 hex digits");
+    refused({"mifare", "write", "16", "1", "00"}, "sector must be 0 to 15");
+    refused({"mifare", "--key", "7B3E51A9C4", "read", "1", "1"}, "12 hex digits");
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(CardBlock(7), before);
+
+    const Result r = Exec({"mifare", "write", "1", "3", good, "--force-trailer"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CardBlock(7), FromHex(good));
+}
+
+TEST_F(CliMifare, WriteAndReadADataBlock) {
+    Result r = Exec({"mifare", "write", "1", "1", "00112233aabb"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    Bytes expected(16, 0);
+    const Bytes head = {0x00, 0x11, 0x22, 0x33, 0xAA, 0xBB};
+    std::copy(head.begin(), head.end(), expected.begin());
+    EXPECT_EQ(CardBlock(5), expected);
+    // The frame: the block address, the block, then 16 zeros (as the window sends it).
+    const Bytes last = Messages().back();
+    ASSERT_GE(last.size(), 5u);
+    EXPECT_EQ(last[5], 0x4C) << Hex(last);
+
+    r = Exec({"mifare", "--key-b", "read", "1", "1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "00112233AABB00000000000000000000\n");
+    r = Exec({"mifare", "read", "1", "1", "--key", "000000000000"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "cardtool-cli: key authentication failed for sector 1 with key A\n");
+}
+
+TEST_F(CliMifare, ValueOperationsByteForByte) {
+    Result r = Exec({"mifare", "value", "init", "2", "1", "100"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CardBlock(9), ValueBlock(100, 9));
+    EXPECT_EQ(Exec({"mifare", "value", "inc", "2", "1", "5"}).status, 0);
+    EXPECT_EQ(CardBlock(9), ValueBlock(105, 9));
+    EXPECT_EQ(Exec({"mifare", "value", "dec", "2", "1", "110"}).status, 0);
+    EXPECT_EQ(CardBlock(9), ValueBlock(-5, 9));
+    r = Exec({"mifare", "value", "get", "2", "1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "-5\n");
+
+    ClearMessages();
+    for (const std::vector<std::string> &args : {
+             std::vector<std::string>{"mifare", "value", "init", "2", "3", "1"}, // a trailer
+             {"mifare", "value", "inc", "2", "1"},                               // no amount
+             {"mifare", "value", "dec", "2", "1", "-5"},
+             {"mifare", "value", "inc", "2", "1", "1234567890"},
+             {"mifare", "value", "get", "2", "1", "7"},
+         })
+        EXPECT_EQ(Exec(args).status, 1) << testing::PrintToString(args);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(CardBlock(11), Trailer(kKey, kAccess, kKey));
+
+    r = Exec({"mifare", "value", "get", "2", "2"}); // not a value block
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("Balance Error"), std::string::npos);
+}
+
+TEST_F(CliMifare, RestoreDataWritesDataBlocksOnly) {
+    Bytes image;
+    for (int block = 0; block < 64; ++block) {
+        const Bytes p = Pattern(block);
+        image.insert(image.end(), p.begin(), p.end());
+    }
+    const std::string file = File("image.bin");
+    WriteBytes(file, image);
+    ASSERT_EQ(Exec({"mifare", "search"}).status, 0); // the card as it is
+    const Bytes block0 = CardBlock(0);
+    const Result r = Exec({"mifare", "restore-data", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("47 of 47 data blocks written"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  sector  0: . W W .\n  sector  1: W W W .\n"), std::string::npos)
+        << r.out;
+    for (int block = 0; block < 64; ++block) {
+        if (block == 0)
+            EXPECT_EQ(CardBlock(0), block0);
+        else if (block % 4 == 3)
+            EXPECT_EQ(CardBlock(block), Trailer(kKey, kAccess, kKey)) << block;
+        else
+            EXPECT_EQ(CardBlock(block), Pattern(block)) << block;
+    }
+
+    ClearMessages();
+    WriteBytes(file, Bytes(1000, 0));
+    const Result shortImage = Exec({"mifare", "restore-data", file});
+    EXPECT_EQ(shortImage.status, 4);
+    EXPECT_NE(shortImage.err.find("file is 1000 bytes; a card image holds 1024"),
+              std::string::npos);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(CliMifare, NoCardOrNoReader) {
+    Result r = Exec({"mifare", "search"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "A1B2C3D4\n");
+    SetState("card_present", "0");
+    r = Exec({"mifare", "read", "0", "0"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "cardtool-cli: no card selected: the reader answered status 1\n");
+    r = Exec({"mifare", "dump", File("card.bin")}, {{"VR_PRESENT", "0"}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "cardtool-cli: no card selected: no reader found (vendor 10C4, product "
+                     "847C/84A2)\n");
+}
+
+} // namespace
