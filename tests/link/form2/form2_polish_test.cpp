@@ -1,6 +1,7 @@
 // The configuration window as a user meets it: the probe after the window is on screen,
 // the busy cursor while the reader is talked to, sentinel fields that take only what the
 // reader can store, and the keyboard on Extract From and Length.
+#include "busy_cursor_log.h"
 #include "form2_fixture.h"
 
 #include <QCursor>
@@ -9,61 +10,12 @@
 
 namespace {
 
-// The program's cursor now: the shape it overrides every window with, or -1 for none.
-int Cursor() {
-    const QCursor *c = QGuiApplication::overrideCursor();
-    return c ? int(c->shape()) : -1;
-}
-constexpr int kBusy = Qt::WaitCursor;
-constexpr int kNone = -1;
-
-// What the cursor was whenever the configuration window changed between enabled and
-// disabled, and while it waited for the reader.
-class CursorLog : public QObject {
-  public:
-    CursorLog() {
-        Form2->installEventFilter(this);
-        // Runs whenever the library lets events through while it waits.
-        QObject::connect(&Sampler, &QTimer::timeout, [this] {
-            if (!Form2->isEnabled()) Waiting.push_back(Cursor());
-        });
-        Sampler.start(0);
-    }
-    ~CursorLog() override { Form2->removeEventFilter(this); }
-    bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::EnabledChange)
-            Changes.push_back({Form2->isEnabled(), Cursor()});
-        return false;
-    }
-    struct Change {
-        bool enabled;
-        int cursor;
-    };
-    std::vector<Change> Changes;
-    std::vector<int> Waiting;
-    QTimer Sampler;
-};
-
 class Form2Polish : public Form2Test {
   protected:
     void TearDown() override {
         msgbox::setWhileShown({});
         Form2Test::TearDown();
-        EXPECT_EQ(Cursor(), kNone);
-    }
-    // Every disabling put up the busy cursor and every enabling took it down again, as
-    // often; nothing is left up.
-    static void ExpectBusyWhileDisabled(const CursorLog &log, const std::string &what) {
-        int disabled = 0, enabled = 0;
-        for (const auto &c : log.Changes) {
-            EXPECT_EQ(c.cursor, c.enabled ? kNone : kBusy) << what;
-            (c.enabled ? enabled : disabled)++;
-        }
-        EXPECT_EQ(disabled, enabled) << what;
-        for (int shape : log.Waiting)
-            EXPECT_EQ(shape, kBusy) << what;
-        EXPECT_EQ(Cursor(), kNone) << what;
-        EXPECT_TRUE(Form2->isEnabled()) << what;
+        EXPECT_EQ(OverrideCursor(), kNoCursor);
     }
 };
 
@@ -160,14 +112,14 @@ TEST_F(Form2Polish, BusyCursorForEveryOperationOnEveryPath) {
             reader.reader();
             msgbox::clearShown();
             std::vector<int> boxCursors;
-            msgbox::setWhileShown([&](const msgbox::Shown &) { boxCursors.push_back(Cursor()); });
-            auto log = std::make_unique<CursorLog>();
+            msgbox::setWhileShown(
+                [&](const msgbox::Shown &) { boxCursors.push_back(OverrideCursor()); });
+            auto log = std::make_unique<CursorLog>(Form2);
             op.run();
-            ExpectBusyWhileDisabled(*log, what);
-            EXPECT_GE(log->Changes.size(), 2u) << what;
+            log->ExpectBusyWhileDisabled(what);
             // The boxes come once the window takes input again: no busy cursor over them.
             for (int shape : boxCursors)
-                EXPECT_EQ(shape, kNone) << what;
+                EXPECT_EQ(shape, kNoCursor) << what;
             if (std::string(reader.name) == "answering slowly") {
                 EXPECT_FALSE(log->Waiting.empty()) << what;
             }
@@ -178,12 +130,12 @@ TEST_F(Form2Polish, BusyCursorForEveryOperationOnEveryPath) {
 
 TEST_F(Form2Polish, NoBusyCursorWhenNothingIsSent) {
     Choose();
-    CursorLog log;
+    CursorLog log(Form2);
     Form2->ReaderLink.HidBound = 0; // the library's message, no transaction
     Form2->Button[1]->click();
     Form2->Button[2]->click();
     EXPECT_TRUE(log.Changes.empty());
-    EXPECT_EQ(Cursor(), kNone);
+    EXPECT_EQ(OverrideCursor(), kNoCursor);
     Form2->ReaderLink.HidBound = 1;
     EXPECT_EQ(Texts(),
               (std::vector<QString>{"The LORVANE.dll Open Error!", "The LORVANE.dll Open Error!"}));

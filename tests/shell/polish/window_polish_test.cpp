@@ -1,6 +1,7 @@
 // What a user sees of the windows under a window manager, offscreen: glyphs and captions
 // that fit, message boxes wide enough for their captions, the about box's keys, auxiliary
 // windows kept above the configuration window, placement, sizes and the chooser's look.
+#include "busy_cursor_log.h"
 #include "contactless/mifare_operations.h"
 #include "contactless/rfid_link.h"
 #include "contactless/ui/TForm10.h"
@@ -14,6 +15,7 @@
 #include "shell/ui/TForm4.h"
 #include "shell/ui/TForm8.h"
 #include "shell/ui/TForm9.h"
+#include "shell/ui/busy_cursor.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/round_button.h"
@@ -429,6 +431,47 @@ TEST_F(Polish, RoundButtonsAreAntialiasedAndTheirRegionNeverCutsThem) {
             EXPECT_GT(soft, int(150 * ratio)) << ratio;
         }
     }
+}
+
+TEST(BusyCursor, StacksGivesBackWhatItPutUpAndYieldsToABox) {
+    ASSERT_EQ(OverrideCursor(), kNoCursor);
+    {
+        const TArrowCursor box; // no busy cursor: nothing to do
+        EXPECT_EQ(OverrideCursor(), kNoCursor);
+    }
+    {
+        const TBusyCursor busy;
+        EXPECT_EQ(OverrideCursor(), kBusyCursor);
+        {
+            const TArrowCursor box;
+            EXPECT_EQ(OverrideCursor(), int(Qt::ArrowCursor));
+        }
+        EXPECT_EQ(OverrideCursor(), kBusyCursor);
+        {
+            const TBusyCursor inner;
+            EXPECT_EQ(OverrideCursor(), kBusyCursor);
+        }
+        EXPECT_EQ(OverrideCursor(), kBusyCursor);
+    }
+    EXPECT_EQ(OverrideCursor(), kNoCursor);
+
+    // A window switched off twice is switched on once; a view that goes while its window
+    // is off takes its cursor along.
+    QWidget window;
+    {
+        TBusyWhileDisabled view(&window);
+        view.SetEnabled(false);
+        view.SetEnabled(false);
+        EXPECT_FALSE(window.isEnabled());
+        EXPECT_EQ(OverrideCursor(), kBusyCursor);
+        view.SetEnabled(true);
+        EXPECT_TRUE(window.isEnabled());
+        EXPECT_EQ(OverrideCursor(), kNoCursor);
+        view.SetEnabled(true);
+        EXPECT_EQ(OverrideCursor(), kNoCursor);
+        view.SetEnabled(false);
+    }
+    EXPECT_EQ(OverrideCursor(), kNoCursor);
 }
 
 } // namespace
