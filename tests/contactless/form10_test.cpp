@@ -1,6 +1,7 @@
 // The Mifare One window end to end: chosen from the chooser, binding the HID reader library
 // under its second name and driving the virtual reader's card; what the reader received is
 // checked frame by frame, message boxes are answered through the seam.
+#include "busy_cursor_log.h"
 #include "contactless/mifare_operations.h"
 #include "contactless/ui/TForm10.h"
 #include "program_test.h"
@@ -312,6 +313,40 @@ TEST_F(Form10Test, SearchCardWithoutCardOrReaderShowsTheNumber) {
     EXPECT_EQ(Texts(), std::vector<QString>{"-91"});
     EXPECT_EQ(vr_message_count(), 0);
     EXPECT_TRUE(Form10->isEnabled());
+}
+
+TEST_F(Form10Test, BusyCursorWhileTheCardIsTalkedToOnEveryPath) {
+    Search();
+    const struct {
+        const char *name;
+        std::function<void()> reader;
+    } readers[] = {
+        {"card in the field", [] {}},
+        {"no card", [] { vr_remove_card(); }},
+        {"unplugged", [] { vr_set_present(0); }},
+    };
+    for (const auto &reader : readers)
+        for (QPushButton *button : {Form10->Button[1], Form10->Button[2], Form10->BitBtn[4]}) {
+            const std::string what = std::string(reader.name) + ", " + button->text().toStdString();
+            vr_reset();
+            reader.reader();
+            std::vector<int> boxCursors;
+            msgbox::setWhileShown(
+                [&](const msgbox::Shown &) { boxCursors.push_back(OverrideCursor()); });
+            CursorLog log(Form10);
+            button->click();
+            log.ExpectBusyWhileDisabled(what);
+            for (int shape : boxCursors)
+                EXPECT_EQ(shape, kNoCursor) << what;
+            EXPECT_FALSE(boxCursors.empty()) << what;
+            msgbox::setWhileShown({});
+        }
+    // The search pauses between its steps with the window held: busy throughout.
+    vr_reset();
+    CursorLog log(Form10);
+    Form10->Button[1]->click();
+    log.ExpectBusyWhileDisabled("search");
+    EXPECT_FALSE(log.Waiting.empty());
 }
 
 // --- Read Card and Write Card ---------------------------------------------------------------

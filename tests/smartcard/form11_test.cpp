@@ -1,5 +1,6 @@
 // The PC/SC window offscreen on a stand-in library with scripted results: binding,
 // listing limits, the command field and the response field. Needs no smart-card service.
+#include "busy_cursor_log.h"
 #include "program_test.h"
 #include "shell/ui/TForm1.h"
 #include "smartcard/ui/TForm11.h"
@@ -110,6 +111,31 @@ class Form11Fake : public ProgramTest {
 
 using Texts_ = std::vector<QString>;
 } // namespace
+
+TEST_F(Form11Fake, BusyCursorWhileTheCardServiceIsAsked) {
+    std::vector<int> boxCursors;
+    msgbox::setWhileShown([&](const msgbox::Shown &) { boxCursors.push_back(OverrideCursor()); });
+    Choose();
+    // Each button, and each with the library failing.
+    for (bool failing : {false, true}) {
+        if (failing)
+            for (int entry : {kList, kOpen, kClose, kTransmit, kReset})
+                Full().setResult(entry, -1003);
+        for (QPushButton *button : {Form11->BitBtn1, Form11->BitBtn2, Form11->BitBtn4,
+                                    Form11->BitBtn5, Form11->BitBtn3, Form11->Button1}) {
+            Click(button);
+            EXPECT_EQ(OverrideCursor(), kNoCursor) << button->text().toStdString();
+        }
+    }
+    Form11->close();
+    EXPECT_EQ(OverrideCursor(), kNoCursor);
+    msgbox::setWhileShown({});
+    // Every box came while the service was being asked: under the busy cursor (a real box
+    // puts the arrow up over it).
+    ASSERT_GE(boxCursors.size(), 8u);
+    for (int shape : boxCursors)
+        EXPECT_EQ(shape, kBusyCursor);
+}
 
 TEST_F(Form11Fake, LayoutCarriesEveryControlWithItsCaption) {
     EXPECT_EQ(Form11->windowTitle(), "KELDO three in one 2014_PCSC");

@@ -4,6 +4,7 @@
 // answered through their seams, and the reader's side looked at through its control API.
 #include "config/codec.h"
 #include "config/msr_settings.h"
+#include "form2_probe.h"
 #include "link/ui/TForm2.h"
 #include "program_test.h"
 #include "shell/ui/TForm1.h"
@@ -47,6 +48,7 @@ class MsrReaderTest : public ProgramTest {
         Form1->RadioButton1->setChecked(true);
         Form1->BitBtn1Click();
         ASSERT_TRUE(Form2->isVisible());
+        WaitForProbe();
         msgbox::clearShown();
     }
 

@@ -3,6 +3,7 @@
 
 #include "contactless/mifare_text.h"
 #include "contactless/ui/TForm10View.h"
+#include "shell/ui/natural_layout.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -58,7 +59,9 @@ TForm10::TForm10(QWidget *parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("KELDO three in one 2014_RFID"));
     View = std::make_unique<TMifareWindowView>(this);
 
-    auto *outer = new QVBoxLayout(this);
+    // The controls keep their natural size when the window is enlarged.
+    auto *outer = new QVBoxLayout(NaturalContent(this));
+    outer->setContentsMargins(0, 0, 0, 0);
     auto *type = new QHBoxLayout;
     Label[1] = new QLabel(QString::fromUtf8("Select Card Type:："), this);
     ComboBox[1] = new QComboBox(this);

@@ -1,12 +1,13 @@
 #pragma once
 #include "contactless/mifare_operations.h"
+#include "shell/ui/busy_cursor.h"
 
 class TForm10;
 
 // The Mifare One window as its operations see it.
 class TMifareWindowView : public TMifareWindow {
   public:
-    explicit TMifareWindowView(TForm10 *form) : Form(form) {}
+    explicit TMifareWindowView(TForm10 *form);
     std::string Text(TMifareField field) override;
     void SetText(TMifareField field, const std::string &text) override;
     bool KeyB(bool purse) override;
@@ -17,4 +18,5 @@ class TMifareWindowView : public TMifareWindow {
 
   private:
     TForm10 *Form;
+    TBusyWhileDisabled Busy;
 };

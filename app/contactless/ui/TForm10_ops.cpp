@@ -94,6 +94,8 @@ void TForm10::BitBtn5Click() {
 
 // --- the view ------------------------------------------------------------------------
 
+TMifareWindowView::TMifareWindowView(TForm10 *form) : Form(form), Busy(form) {}
+
 namespace {
 QWidget *FieldWidget(TForm10 *f, TMifareField field) {
     switch (field) {
@@ -148,7 +150,7 @@ bool TMifareWindowView::Ask(const std::string &caption, const std::string &text)
 }
 
 void TMifareWindowView::SetEnabled(bool enabled) {
-    Form->setEnabled(enabled);
+    Busy.SetEnabled(enabled);
 }
 
 void TMifareWindowView::Pause(int milliseconds) {

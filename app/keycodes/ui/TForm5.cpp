@@ -154,7 +154,7 @@ TForm5::TForm5(QWidget *parent) : QWidget(parent) {
     Label1 = new QLabel(QStringLiteral("<<"), this);
     Label1->setObjectName("Label1");
     QFont big = Label1->font();
-    big.setPointSize(26);
+    big.setPointSize(24);
     big.setBold(true);
     Label1->setFont(big);
     QPalette green = Label1->palette();

@@ -2,7 +2,9 @@
 #include "TForm2.h"
 
 #include "config/ui/TUpDown.h"
+#include "config/ui/sentinel_validator.h"
 #include "link/ui/TForm2View.h"
+#include "shell/ui/natural_layout.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -38,6 +40,25 @@ QString Name(const char *kind, int n) {
     return QStringLiteral("%1%2").arg(kind).arg(n);
 }
 
+// A page whose controls keep their natural size in a larger window.
+QGridLayout *NaturalPage(QWidget *page) {
+    auto *grid = new QGridLayout(NaturalContent(page));
+    grid->setContentsMargins(0, 0, 0, 0);
+    return grid;
+}
+
+// A list that keeps the width of its longest item.
+void NaturalWidth(QComboBox *combo) {
+    combo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+// One character that the reader can take as its byte.
+void MakeSentinelEdit(QLineEdit *edit) {
+    edit->setMaxLength(1);
+    edit->setFixedWidth(32);
+    edit->setValidator(new TSentinelValidator(edit));
+}
+
 } // namespace
 
 TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
@@ -64,7 +85,9 @@ TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
     BuildIcCardPage(TabSheet[4]);
     outer->addWidget(PageControl1);
 
+    // The buttons keep their size, centred under the pages.
     auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
     const char *const captions[] = {
         "", "Load", "Normal Mode", "Test Mode", "Save", "Set Default", "Test MSR", "Button7", "",
         "", "",     "Open File",   "Save File"};
@@ -76,6 +99,7 @@ TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
     BitBtn1 = new QPushButton(QStringLiteral("EXIT"), central);
     BitBtn1->setObjectName("BitBtn1");
     buttons->addWidget(BitBtn1);
+    buttons->addStretch(1);
     // Button7 is pressed by the sequence editors; the file buttons are kept for the
     // settings-file operations but not offered.
     for (int i : {7, 11, 12})
@@ -120,7 +144,7 @@ TForm2::TForm2(QWidget *parent) : QMainWindow(parent) {
 TForm2::~TForm2() = default;
 
 void TForm2::BuildIsoPage(QWidget *page) {
-    auto *grid = new QGridLayout(page);
+    QGridLayout *grid = NaturalPage(page);
 
     auto *tracks = new QGroupBox(QStringLiteral("Tracks"), page);
     tracks->setObjectName("GroupBox2");
@@ -160,14 +184,15 @@ void TForm2::BuildIsoPage(QWidget *page) {
     for (const char *item : kSequenceItems)
         ComboBox[1]->addItem(QString::fromLatin1(item));
     og->addWidget(new QLabel(QStringLiteral("Reading Sequence:"), others), 3, 0);
-    og->addWidget(ComboBox[1], 3, 1);
+    og->addWidget(ComboBox[1], 3, 1, Qt::AlignLeft);
     ComboBox[3] = new QComboBox(others);
     for (const char *item : kLanguageItems)
         ComboBox[3]->addItem(QString::fromLatin1(item));
     // Shown while the reader's own language is not one of the list.
     ComboBox[3]->setPlaceholderText(QStringLiteral("UNKNOW"));
     og->addWidget(new QLabel(QStringLiteral("Language Selection:"), others), 4, 0);
-    og->addWidget(ComboBox[3], 4, 1);
+    og->addWidget(ComboBox[3], 4, 1, Qt::AlignLeft);
+    og->setColumnStretch(2, 1);
     grid->addWidget(others, 2, 0, 1, 3);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Port Setting"), page);
@@ -194,17 +219,18 @@ void TForm2::BuildIsoPage(QWidget *page) {
 
     for (int e = 1; e <= 6; ++e) {
         Edit[e]->setObjectName(Name("Edit", e));
-        Edit[e]->setMaxLength(1);
-        Edit[e]->setFixedWidth(32);
+        MakeSentinelEdit(Edit[e]);
     }
     for (int i = 1; i <= 9; ++i)
         CheckBox[i]->setObjectName(Name("CheckBox", i));
-    for (int i : {1, 2, 3, 6})
+    for (int i : {1, 2, 3, 6}) {
         ComboBox[i]->setObjectName(Name("ComboBox", i));
+        NaturalWidth(ComboBox[i]);
+    }
 }
 
 void TForm2::BuildJis2Page(QWidget *page) {
-    auto *grid = new QGridLayout(page);
+    QGridLayout *grid = NaturalPage(page);
     auto *jis = new QGroupBox(QStringLiteral("JIS2 Track"), page);
     jis->setObjectName("GroupBox4");
     auto *jg = new QGridLayout(jis);
@@ -212,8 +238,7 @@ void TForm2::BuildJis2Page(QWidget *page) {
         int e = 8 + k;
         Edit[e] = new QLineEdit(jis);
         Edit[e]->setObjectName(Name("Edit", e));
-        Edit[e]->setMaxLength(1);
-        Edit[e]->setFixedWidth(32);
+        MakeSentinelEdit(Edit[e]);
         jg->addWidget(new QLabel(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:"), jis), 0,
                       2 * k);
         jg->addWidget(Edit[e], 0, 2 * k + 1);
@@ -235,8 +260,9 @@ QWidget *TForm2::OrderRow(QWidget *parent, bool remove) {
     ComboBox[combo]->setObjectName(Name("ComboBox", combo));
     for (const char *item : kOrderItems)
         ComboBox[combo]->addItem(QString::fromLatin1(item));
+    NaturalWidth(ComboBox[combo]);
     g->addWidget(new QLabel(QStringLiteral("Output Order"), box), 0, 0);
-    g->addWidget(ComboBox[combo], 0, 1, 1, 2);
+    g->addWidget(ComboBox[combo], 0, 1, 1, 2, Qt::AlignLeft);
     const QString labels[] = {QStringLiteral("Extract From:"), QStringLiteral("Length:")};
     for (int k = 0; k < 2; ++k) {
         const int e = from + k, u = upFrom + k;
@@ -244,11 +270,13 @@ QWidget *TForm2::OrderRow(QWidget *parent, bool remove) {
         Edit[e]->setObjectName(Name("Edit", e));
         Edit[e]->setReadOnly(true);
         Edit[e]->setFixedWidth(40);
+        // The arrow keys step the number as the up-down beside it does.
+        Edit[e]->installEventFilter(this);
         UpDown[u] = new TUpDown(box);
         UpDown[u]->setObjectName(Name("UpDown", u));
         g->addWidget(new QLabel(labels[k], box), 1 + k, 0);
         g->addWidget(Edit[e], 1 + k, 1);
-        g->addWidget(UpDown[u], 1 + k, 2);
+        g->addWidget(UpDown[u], 1 + k, 2, Qt::AlignLeft);
     }
     CheckBox[check] = new QCheckBox(QStringLiteral("Enable Beep"), box);
     CheckBox[check]->setObjectName(Name("CheckBox", check));
@@ -257,15 +285,14 @@ QWidget *TForm2::OrderRow(QWidget *parent, bool remove) {
 }
 
 void TForm2::BuildIButtonPage(QWidget *page) {
-    auto *grid = new QGridLayout(page);
+    QGridLayout *grid = NaturalPage(page);
     auto *sentinels = new QWidget(page);
     auto *sl = new QHBoxLayout(sentinels);
     for (int k = 0; k < 2; ++k) {
         int e = 10 + k;
         Edit[e] = new QLineEdit(sentinels);
         Edit[e]->setObjectName(Name("Edit", e));
-        Edit[e]->setMaxLength(1);
-        Edit[e]->setFixedWidth(32);
+        MakeSentinelEdit(Edit[e]);
         sl->addWidget(new QLabel(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:")));
         sl->addWidget(Edit[e]);
     }

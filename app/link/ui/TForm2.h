@@ -42,6 +42,10 @@ class TForm2 : public QMainWindow {
     std::string HidLibraryFile = "liblorvane.so";
     std::string SerialLibraryFile = "libserivo.so";
 
+    // True from a showing until its connection probe has run (or was dropped because the
+    // window was hidden first); the probe runs from the event queue once the window shows.
+    bool ProbeQueued() const { return ProbePending; }
+
     QString PanelText(int panel) const;
     void SetPanelText(int panel, const QString &text);
 
@@ -121,6 +125,10 @@ class TForm2 : public QMainWindow {
     QMenu *Operations1 = nullptr, *Help1 = nullptr, *CurrentConnection1Menu = nullptr;
 
   private:
+    void RunQueuedProbe(quint64 showing);
+
     std::unique_ptr<TMsrWindowView> View;
+    quint64 Showings = 0;
+    bool ProbePending = false;
     struct TMsrContext Context();
 };

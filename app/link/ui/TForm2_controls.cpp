@@ -138,6 +138,15 @@ void TForm2::Button7Click() {
 
 bool TForm2::eventFilter(QObject *watched, QEvent *event) {
     const auto type = event->type();
+    if (type == QEvent::KeyPress) {
+        // Extract From and Length: their keys go to the up-down beside them (which does
+        // nothing while it is disabled).
+        const auto *key = static_cast<QKeyEvent *>(event);
+        for (int u = 1; u <= 4; ++u)
+            if (watched == Edit[u + 11] && (key->modifiers() & ~Qt::KeypadModifier) == 0 &&
+                UpDown[u]->Key(key->key()))
+                return true;
+    }
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||
         (type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space)) {
         for (int n = 1; n <= 18; ++n)

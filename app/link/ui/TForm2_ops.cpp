@@ -64,6 +64,20 @@ void TForm2::FormShow() {
         IButtonOnSerial = choice.IButtonOnSerial;
         if (choice.IButtonOnSerial == 1) ReaderLink.SerialPort = choice.SerialPort;
     }
+    // The probe may show a box, which belongs over this window: it runs once the window is
+    // on the screen (and the chooser gone), from the event queue.
+    const quint64 showing = ++Showings;
+    ProbePending = true;
+    QMetaObject::invokeMethod(
+        this, [this, showing] { RunQueuedProbe(showing); }, Qt::QueuedConnection);
+}
+
+void TForm2::RunQueuedProbe(quint64 showing) {
+    // A later showing has queued its own probe.
+    if (showing != Showings) return;
+    ProbePending = false;
+    // Hidden again before the queue got here: nobody is there to see the outcome.
+    if (!isVisible()) return;
     MsrProbe(Context());
 }
 
@@ -132,6 +146,8 @@ void TForm2::RadioButtonMouseDown(int radioButton) {
 
 // --- the view ------------------------------------------------------------------------
 
+TMsrWindowView::TMsrWindowView(TForm2 *form) : Form(form), Busy(form) {}
+
 void TMsrWindowView::SetPanel(int panel, const std::string &text) {
     Form->SetPanelText(panel, QString::fromStdString(text));
 }
@@ -147,7 +163,7 @@ void TMsrWindowView::VersionBox(const std::string &caption, const std::string &t
 }
 
 void TMsrWindowView::SetEnabled(bool enabled) {
-    Form->setEnabled(enabled);
+    Busy.SetEnabled(enabled);
 }
 void TMsrWindowView::ControlsToRecord() {
     Form->ControlsToRecord();

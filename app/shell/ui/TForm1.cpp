@@ -20,9 +20,12 @@ QRadioButton *MakeRadio(QWidget *parent, const char *name, const char *text, con
     font.setBold(true);
     font.setPixelSize(19);
     radio->setFont(font);
+    // The colour while the chooser takes input; greyed, the caption dims like the rest.
     QPalette palette = radio->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, colour);
+        palette.setColor(group, QPalette::ButtonText, colour);
+    }
     radio->setPalette(palette);
     radio->setGeometry(40, y, 220, 32);
     return radio;

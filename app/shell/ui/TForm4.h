@@ -21,5 +21,6 @@ class TForm4 : public QWidget {
 
   protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 };

@@ -9,9 +9,13 @@
 #include "shell/ui/TForm4.h"
 #include "shell/ui/TForm8.h"
 #include "shell/ui/TForm9.h"
+#include "shell/ui/button_padding.h"
+#include "shell/ui/window_place.h"
 #include "smartcard/ui/TForm11.h"
 #include "tests/ui/TForm3.h"
 #include "tests/ui/TForm7.h"
+
+#include <initializer_list>
 
 TForm1 *Form1 = nullptr;
 TForm2 *Form2 = nullptr;
@@ -31,6 +35,19 @@ static void InitPictures() {
     Q_INIT_RESOURCE(pictures);
 }
 
+// The chooser and the device windows stay where the user left them. The auxiliary windows
+// belong to the configuration window, which they disable while they are open: they stay
+// above it. The test page, the about box and the two editors centre themselves on the
+// screen; the IC card test and the reader-not-found notice come up over their owner.
+static void PlaceWindows() {
+    for (QWidget *w : std::initializer_list<QWidget *>{Form1, Form2, Form8, Form10, Form11})
+        PlaceWindow(w, TPlacement::KeepPlace);
+    for (QWidget *w : std::initializer_list<QWidget *>{Form3, Form4, Form5, Form6})
+        PlaceWindow(w, TPlacement::Own, Form2);
+    for (QWidget *w : std::initializer_list<QWidget *>{Form7, Form9})
+        PlaceWindow(w, TPlacement::OnOwner, Form2);
+}
+
 void CreateForms() {
     InitPictures();
     InstallMessagePump();
@@ -47,6 +64,11 @@ void CreateForms() {
     Form5 = new TForm5;
     Form10 = new TForm10;
     Form11 = new TForm11;
+    PlaceWindows();
+    // Captions keep clear of their buttons' edges at any font size and scale.
+    for (QWidget *w : std::initializer_list<QWidget *>{Form1, Form2, Form3, Form4, Form5, Form6,
+                                                       Form7, Form8, Form9, Form10, Form11})
+        PadButtons(w);
     Form1->show();
 }
 

@@ -1,8 +1,17 @@
 #include "shell/ui/message_box.h"
 
+#include "shell/ui/busy_cursor.h"
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 
 namespace msgbox {
@@ -43,8 +52,9 @@ void information(QWidget *parent, const QString &caption, const QString &text) {
         Record({false, caption, text});
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
-    box.exec();
+    const auto box = build(parent, false, caption, text);
+    const TArrowCursor arrow;
+    box->exec();
 }
 
 bool question(QWidget *parent, const QString &caption, const QString &text) {
@@ -55,10 +65,37 @@ bool question(QWidget *parent, const QString &caption, const QString &text) {
         gNextAnswer = false;
         return yes;
     }
-    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    const auto box = build(parent, true, caption, text);
+    const TArrowCursor arrow;
+    return box->exec() == QMessageBox::Yes;
+}
+
+int titleRoom(const QString &caption, const QFont &font) {
+    // Title bars usually set the caption in bold, beside an icon and three buttons.
+    QFont bold = font;
+    bold.setBold(true);
+    constexpr int kTitleBarChrome = 120;
+    return QFontMetrics(bold).horizontalAdvance(caption) + kTitleBarChrome;
+}
+
+std::unique_ptr<QMessageBox> build(QWidget *parent, bool isQuestion, const QString &caption,
+                                   const QString &text) {
+    auto box = std::make_unique<QMessageBox>(
+        isQuestion ? QMessageBox::Question : QMessageBox::NoIcon, caption, text,
+        isQuestion ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    if (isQuestion) box->setDefaultButton(QMessageBox::No);
+    // Buttons look like the windows' own: a caption, no icon.
+    for (QAbstractButton *button : box->buttons())
+        button->setIcon(QIcon());
+    // A box sizes itself to its text; a short text under a long caption would leave the
+    // title bar too narrow for it. The box stays within the screen.
+    int room = titleRoom(caption, box->font());
+    if (const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        room = std::min(room, screen->availableGeometry().width() * 9 / 10);
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
+        grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
 }
 
 void setTestMode(bool on) {

@@ -1,8 +1,11 @@
 #pragma once
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
+class QFont;
+class QMessageBox;
 class QWidget;
 
 // Every message box of the program goes through here, so tests can answer them without
@@ -14,6 +17,14 @@ void information(QWidget *parent, const QString &text);
 void information(QWidget *parent, const QString &caption, const QString &text);
 // A Yes/No question; true = Yes.
 bool question(QWidget *parent, const QString &caption, const QString &text);
+
+// The box the two calls above show outside test mode (not shown yet): at least titleRoom
+// wide, its buttons without icons, a question's default No.
+std::unique_ptr<QMessageBox> build(QWidget *parent, bool isQuestion, const QString &caption,
+                                   const QString &text);
+// The width a caption needs in a title bar: the caption in bold and the bar's icon and
+// buttons beside it.
+int titleRoom(const QString &caption, const QFont &font);
 
 // Test seam: in test mode no box is shown; each call is recorded and answered at once.
 struct Shown {

@@ -11,21 +11,33 @@ TRoundButton::TRoundButton(Glyph glyph, QWidget *parent) : QPushButton(parent), 
 void TRoundButton::resizeEvent(QResizeEvent *event) {
     QPushButton::resizeEvent(event);
     // The elliptic region from (4, 4) to (width - 4, height - 4).
-    setMask(QRegion(4, 4, width() - 8, height() - 8, QRegion::Ellipse));
+    setMask(QRegion(kRegionInset, kRegionInset, width() - 2 * kRegionInset,
+                    height() - 2 * kRegionInset, QRegion::Ellipse));
+}
+
+QRectF TRoundButton::DiscRect() const {
+    return QRectF(rect()).adjusted(kRegionInset + kDiscMargin, kRegionInset + kDiscMargin,
+                                   -kRegionInset - kDiscMargin, -kRegionInset - kDiscMargin);
 }
 
 void TRoundButton::paintEvent(QPaintEvent *) {
+    // Painted in device pixels (the painter follows the screen's scale), antialiased. The
+    // region is whole logical pixels and comes out stepped once scaled, so the disc keeps
+    // clear of its edge: the region only ever cuts away empty pixels.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF disc = QRectF(rect()).adjusted(4, 4, -4, -4);
+    const QRectF disc = DiscRect();
     const bool down = isDown();
-    const QColor base = Kind == Glyph::Go ? QColor(0x2e, 0xa0, 0x4a) : QColor(0xc8, 0x32, 0x32);
+    QColor base = Kind == Glyph::Go ? QColor(0x2e, 0xa0, 0x4a) : QColor(0xc8, 0x32, 0x32);
+    // Greyed with the window, as the other controls are.
+    if (!isEnabled()) base = QColor(0x9c, 0x9c, 0x9c);
     QRadialGradient shade(disc.center() - QPointF(12, 14), disc.width() * 0.7);
     shade.setColorAt(0, (down ? base.darker(115) : base.lighter(140)));
     shade.setColorAt(1, (down ? base.darker(150) : base));
-    p.setPen(QPen(base.darker(170), 3));
+    const qreal pen = 3;
+    p.setPen(QPen(base.darker(170), pen));
     p.setBrush(shade);
-    p.drawEllipse(disc.adjusted(1.5, 1.5, -1.5, -1.5));
+    p.drawEllipse(disc.adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2));
 
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);

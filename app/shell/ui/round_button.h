@@ -9,6 +9,11 @@ class TRoundButton : public QPushButton {
     enum class Glyph { Go, Quit };
     TRoundButton(Glyph glyph, QWidget *parent = nullptr);
     Glyph glyph() const { return Kind; }
+    // The painted disc, border included: inside the region by kDiscMargin on every side.
+    QRectF DiscRect() const;
+
+    static constexpr int kRegionInset = 4;
+    static constexpr qreal kDiscMargin = 2;
 
   protected:
     void paintEvent(QPaintEvent *event) override;

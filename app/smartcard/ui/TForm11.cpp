@@ -3,6 +3,7 @@
 #include "smartcard/ui/TForm11.h"
 
 #include "shell/ui/TForm1.h"
+#include "shell/ui/busy_cursor.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
@@ -150,11 +151,15 @@ void TForm11::FormShow() {
         };
         if (BindPcscLink(PcscLink, ask, BrenmarkLibraryFile.c_str()) != BindResult::Ok) return;
     }
+    TBusyCursor busy;
     PcscList(Context());
 }
 
 void TForm11::closeEvent(QCloseEvent *event) {
-    PcscEndConnection(Context());
+    {
+        TBusyCursor busy;
+        PcscEndConnection(Context());
+    }
     if (Form1 && !ProgramEndRequested()) {
         Form1->PortChoice.FirstShowPcsc = 0;
         Form1->show();
@@ -162,22 +167,30 @@ void TForm11::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
+// Each button talks to the card service, which may take its time (a card being reset, a
+// reader that hangs): the busy cursor shows meanwhile; its boxes show the arrow.
 void TForm11::BitBtn1Click() {
+    TBusyCursor busy;
     PcscRefresh(Context());
 }
 void TForm11::BitBtn2Click() {
+    TBusyCursor busy;
     PcscOpen(Context());
 }
 void TForm11::BitBtn3Click() {
+    TBusyCursor busy;
     PcscClose(Context());
 }
 void TForm11::BitBtn4Click() {
+    TBusyCursor busy;
     PcscReset(Context());
 }
 void TForm11::Button1Click() {
+    TBusyCursor busy;
     PcscFree(Context());
 }
 void TForm11::BitBtn5Click() {
+    TBusyCursor busy;
     PcscApdu(Context());
 }
 void TForm11::BitBtn6Click() {

@@ -21,7 +21,7 @@ void ScrollToEnd(QPlainTextEdit *memo) {
 } // namespace
 
 void TIcView::SetEnabled(bool enabled) {
-    Window->setEnabled(enabled);
+    Busy.SetEnabled(enabled);
 }
 
 void TIcView::Message(const std::string &text) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/ui/busy_cursor.h"
 #include "tests/ic_card.h"
 
 #include <QValidator>
@@ -13,7 +14,7 @@ class QWidget;
 class TIcView : public TIcWindow {
   public:
     TIcView(QWidget *window, QPlainTextEdit *transcript, QPlainTextEdit *reply = nullptr)
-        : Window(window), Transcript(transcript), Reply(reply) {}
+        : Window(window), Busy(window), Transcript(transcript), Reply(reply) {}
     void SetEnabled(bool enabled) override;
     void Message(const std::string &text) override;
     void SetTranscript(const std::string &text) override;
@@ -22,6 +23,8 @@ class TIcView : public TIcWindow {
 
   private:
     QWidget *Window;
+    // The busy cursor while the exchange holds the window.
+    TBusyWhileDisabled Busy;
     QPlainTextEdit *Transcript;
     QPlainTextEdit *Reply;
 };

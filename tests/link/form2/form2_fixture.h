@@ -5,6 +5,7 @@
 #include "config/codec.h"
 #include "config/msr_settings.h"
 #include "config/ui/TUpDown.h"
+#include "form2_probe.h"
 #include "keycodes/languages.h"
 #include "link/ui/TForm2.h"
 #include "program_test.h"
@@ -144,6 +145,7 @@ class Form2Test : public ProgramTest {
         Form1->RadioButton1->setChecked(true);
         Form1->BitBtn1Click();
         ASSERT_TRUE(Form2->isVisible());
+        WaitForProbe();
     }
     void Reopen() {
         Form2->findChild<QPushButton *>("BitBtn1")->click();

@@ -2,6 +2,7 @@
 // What the test page and IC card GUI tests share: the configuration window chosen from the
 // chooser over the virtual reader, its serial front end on demand, and waiting for the
 // event loop under a generous bound.
+#include "form2_probe.h"
 #include "link/ui/TForm2.h"
 #include "program_test.h"
 #include "shell/ui/TForm1.h"
@@ -38,6 +39,7 @@ class ReaderGuiTest : public ProgramTest {
         Form1->RadioButton1->setChecked(true);
         Form1->BitBtn1Click();
         ASSERT_TRUE(Form2->isVisible());
+        WaitForProbe();
         ASSERT_TRUE(Form2->ReaderLink.HidBound);
         ASSERT_TRUE(Form2->ReaderLink.SerialBound);
         msgbox::clearShown();

@@ -1,5 +1,6 @@
 // The IC card test end to end: the configuration window's hidden IC tab and the IC CARD
 // TEST window, against the virtual reader's IC slot over USB HID and over its serial line.
+#include "busy_cursor_log.h"
 #include "gui_fixture.h"
 #include "tests/ui/TForm7.h"
 
@@ -105,6 +106,49 @@ TEST_F(IcCardGui, UnpluggedAndSilentReaders) {
     EXPECT_FALSE(Transcript().contains("RECEIVE:"));
     EXPECT_EQ(Reply(), "");
     EXPECT_EQ(vr_open_handles(), 0);
+}
+
+TEST_F(IcCardGui, BusyCursorWhileTheCardIsTalkedToOnEveryPath) {
+    const struct {
+        const char *name;
+        std::function<void()> reader;
+    } readers[] = {
+        {"answering", [] {}},
+        {"silent", [] { Silence(); }},
+        {"unplugged", [] { vr_set_present(0); }},
+        {"without a card", [] { vr_set_ic_card_present(0); }},
+    };
+    for (const auto &reader : readers)
+        for (int button : {8, 10, 9}) {
+            // The configuration window's tab, then the test window.
+            for (bool testWindow : {false, true}) {
+                const std::string what = std::string(reader.name) + ", button " +
+                                         std::to_string(button) + (testWindow ? ", window" : "");
+                vr_reset();
+                reader.reader();
+                if (testWindow) Form2->ICCARDTEST1->trigger();
+                QWidget *window = testWindow ? static_cast<QWidget *>(Form7) : Form2;
+                std::vector<int> boxCursors;
+                msgbox::setWhileShown(
+                    [&](const msgbox::Shown &) { boxCursors.push_back(OverrideCursor()); });
+                CursorLog log(window);
+                Form2->Edit[7]->setText("00A4040000");
+                Form7->Edit1->setText("00A4040000");
+                if (testWindow)
+                    (button == 8   ? Form7->Button1
+                     : button == 9 ? Form7->Button2
+                                   : Form7->Button3)
+                        ->click();
+                else
+                    Click(button);
+                log.ExpectBusyWhileDisabled(what);
+                for (int shape : boxCursors)
+                    EXPECT_EQ(shape, kNoCursor) << what;
+                EXPECT_FALSE(boxCursors.empty()) << what;
+                msgbox::setWhileShown({});
+                if (testWindow) Form7->close();
+            }
+        }
 }
 
 TEST_F(IcCardGui, TwoUnansweredAttemptsThenAnAnswer) {
