@@ -1,16 +1,12 @@
 #include "link/reader_link.h"
 
+#include "link/entry_point.h"
+
 #include <dlfcn.h>
 
 namespace {
 MessagePumpFn gPump = nullptr;
 void *gPumpContext = nullptr;
-
-template <typename Fn> bool Lookup(void *module, const char *name, Fn &slot) {
-    // Each address is stored whether found or not, so a later lookup still runs.
-    slot = reinterpret_cast<Fn>(dlsym(module, name));
-    return slot != nullptr;
-}
 } // namespace
 
 void SetMessagePump(MessagePumpFn pump, void *ctx) {
@@ -33,17 +29,18 @@ BindResult BindReaderLink(TReaderLink &link, const std::function<void(const char
         return BindResult::Stopped;
     }
     bool all = true;
-    all &= Lookup(link.HidModule, "HID_Init", link.HID_Init);
-    all &= Lookup(link.HidModule, "HID_Close", link.HID_Close);
-    all &= Lookup(link.HidModule, "HID_WRITE", link.HID_WRITE);
-    all &= Lookup(link.HidModule, "HID_READ", link.HID_READ);
+    all &= LookupEntryPoint(link.HidModule, "HID_Init", link.HID_Init);
+    all &= LookupEntryPoint(link.HidModule, "HID_Close", link.HID_Close);
+    all &= LookupEntryPoint(link.HidModule, "HID_WRITE", link.HID_WRITE);
+    all &= LookupEntryPoint(link.HidModule, "HID_READ", link.HID_READ);
     if (!all) {
         ask(kHidOpenError);
         return BindResult::Stopped;
     }
     link.HidBound = 1;
     // The pump hook is optional: a library without it simply keeps the window still.
-    if (Lookup(link.HidModule, "HID_SetMessagePump", link.HID_SetMessagePump) && gPump != nullptr)
+    if (LookupEntryPoint(link.HidModule, "HID_SetMessagePump", link.HID_SetMessagePump) &&
+        gPump != nullptr)
         link.HID_SetMessagePump(gPump, gPumpContext);
 
     link.SerialModule = dlopen(serialFile, RTLD_NOW | RTLD_LOCAL);
@@ -52,14 +49,14 @@ BindResult BindReaderLink(TReaderLink &link, const std::function<void(const char
         return BindResult::Stopped;
     }
     all = true;
-    all &= Lookup(link.SerialModule, "COM_Init", link.COM_Init);
-    all &= Lookup(link.SerialModule, "COM_Close", link.COM_Close);
-    all &= Lookup(link.SerialModule, "COM_WRITE", link.COM_WRITE);
-    all &= Lookup(link.SerialModule, "COM_READ", link.COM_READ);
-    all &= Lookup(link.SerialModule, "COM_READ1", link.COM_READ1);
-    all &= Lookup(link.SerialModule, "COM_RECV", link.COM_RECV);
-    all &= Lookup(link.SerialModule, "Set_flagT", link.Set_flagT);
-    all &= Lookup(link.SerialModule, "Set_flagF", link.Set_flagF);
+    all &= LookupEntryPoint(link.SerialModule, "COM_Init", link.COM_Init);
+    all &= LookupEntryPoint(link.SerialModule, "COM_Close", link.COM_Close);
+    all &= LookupEntryPoint(link.SerialModule, "COM_WRITE", link.COM_WRITE);
+    all &= LookupEntryPoint(link.SerialModule, "COM_READ", link.COM_READ);
+    all &= LookupEntryPoint(link.SerialModule, "COM_READ1", link.COM_READ1);
+    all &= LookupEntryPoint(link.SerialModule, "COM_RECV", link.COM_RECV);
+    all &= LookupEntryPoint(link.SerialModule, "Set_flagT", link.Set_flagT);
+    all &= LookupEntryPoint(link.SerialModule, "Set_flagF", link.Set_flagF);
     if (!all) {
         ask(kSerialOpenError);
         return BindResult::Stopped;

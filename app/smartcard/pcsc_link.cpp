@@ -1,14 +1,8 @@
 #include "smartcard/pcsc_link.h"
 
-#include <dlfcn.h>
+#include "link/entry_point.h"
 
-namespace {
-template <typename Fn> bool Lookup(void *module, const char *name, Fn &slot) {
-    // Each address is stored whether found or not, so every lookup runs.
-    slot = reinterpret_cast<Fn>(dlsym(module, name));
-    return slot != nullptr;
-}
-} // namespace
+#include <dlfcn.h>
 
 BindResult BindPcscLink(TPcscLink &link, const std::function<void(const char *caption)> &ask,
                         const char *file) {
@@ -19,12 +13,12 @@ BindResult BindPcscLink(TPcscLink &link, const std::function<void(const char *ca
         return BindResult::Stopped;
     }
     bool all = true;
-    all &= Lookup(link.Module, "PS_GetDeviceList", link.PS_GetDeviceList);
-    all &= Lookup(link.Module, "PS_OpenDevice", link.PS_OpenDevice);
-    all &= Lookup(link.Module, "PS_CloseDevice", link.PS_CloseDevice);
-    all &= Lookup(link.Module, "PS_FreeDevice", link.PS_FreeDevice);
-    all &= Lookup(link.Module, "PS_TransmitData", link.PS_TransmitData);
-    all &= Lookup(link.Module, "PS_ATRReset", link.PS_ATRReset);
+    all &= LookupEntryPoint(link.Module, "PS_GetDeviceList", link.PS_GetDeviceList);
+    all &= LookupEntryPoint(link.Module, "PS_OpenDevice", link.PS_OpenDevice);
+    all &= LookupEntryPoint(link.Module, "PS_CloseDevice", link.PS_CloseDevice);
+    all &= LookupEntryPoint(link.Module, "PS_FreeDevice", link.PS_FreeDevice);
+    all &= LookupEntryPoint(link.Module, "PS_TransmitData", link.PS_TransmitData);
+    all &= LookupEntryPoint(link.Module, "PS_ATRReset", link.PS_ATRReset);
     if (!all) {
         ask(kPcscOpenError);
         return BindResult::Stopped;
