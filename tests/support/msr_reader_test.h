@@ -7,6 +7,7 @@
 #include "form2_probe.h"
 #include "link/ui/TForm2.h"
 #include "program_test.h"
+#include "reader_log.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/file_dialog.h"
 #include "virtual_reader.h"
@@ -98,14 +99,6 @@ class MsrReaderTest : public ProgramTest {
                                   length),
                   0);
         return {frame + 2, frame + length};
-    }
-    static void SetReaderBlock(const std::vector<uint8_t> &block) {
-        vr_set_config_block(block.data(), int(block.size()));
-    }
-    static std::vector<uint8_t> ReaderBlock() {
-        std::vector<uint8_t> b(1024);
-        b.resize(size_t(vr_config_block(b.data(), int(b.size()))));
-        return b;
     }
     // The layer records of a block: what follows the options and language records.
     static std::vector<uint8_t> LayerRecords(const std::vector<uint8_t> &block) {

@@ -9,6 +9,7 @@
 #include "keycodes/languages.h"
 #include "link/ui/TForm2.h"
 #include "program_test.h"
+#include "reader_log.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
@@ -87,36 +88,9 @@ inline std::vector<uint8_t> Block(const Options &options, int language = 0,
     return {frame + 2, frame + length};
 }
 
-inline void SetReaderBlock(const std::vector<uint8_t> &block) {
-    vr_set_config_block(block.data(), int(block.size()));
-}
-
-inline std::vector<uint8_t> ReaderBlock() {
-    std::vector<uint8_t> b(1024);
-    b.resize(size_t(vr_config_block(b.data(), int(b.size()))));
-    return b;
-}
-
 // Option k of a stored block (the options record comes first: tag, length, options).
 inline uint8_t Option(const std::vector<uint8_t> &block, int k) {
     return block.at(2 + size_t(k));
-}
-
-inline std::vector<std::vector<uint8_t>> Messages() {
-    std::vector<std::vector<uint8_t>> all;
-    for (int i = 0; i < vr_message_count(); ++i) {
-        std::vector<uint8_t> m(4096);
-        m.resize(size_t(vr_message(i, m.data(), int(m.size()))));
-        all.push_back(m);
-    }
-    return all;
-}
-
-inline int CountMessages(uint8_t command) {
-    int n = 0;
-    for (const auto &m : Messages())
-        n += !m.empty() && m[0] == command;
-    return n;
 }
 
 // A mouse button pressed on a widget (also one on a page that is not shown).

@@ -5,6 +5,7 @@
 #include "form2_probe.h"
 #include "link/ui/TForm2.h"
 #include "program_test.h"
+#include "reader_log.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
@@ -67,22 +68,6 @@ class ReaderGuiTest : public ProgramTest {
     static void Drain() {
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
-    }
-
-    static std::vector<std::vector<uint8_t>> Messages() {
-        std::vector<std::vector<uint8_t>> all;
-        for (int i = 0; i < vr_message_count(); ++i) {
-            std::vector<uint8_t> m(4096);
-            m.resize(size_t(vr_message(i, m.data(), int(m.size()))));
-            all.push_back(m);
-        }
-        return all;
-    }
-    static int CountMessages(uint8_t command) {
-        int n = 0;
-        for (const auto &m : Messages())
-            n += !m.empty() && m[0] == command;
-        return n;
     }
 
     bool serialOpen = false;
