@@ -5,7 +5,7 @@
 #include "msr_session.h"
 #include "smartcard/apdu_text.h"
 #include "smartcard/status_words.h"
-#include "tests/ic_card.h"
+#include "diagnostics/ic_card.h"
 
 #include <cctype>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // operation must stay within its areas, show every reply byte it accepted and decide its
 // verdict from the trace alone.
 #include "link/transaction.h"
-#include "tests/ic_card.h"
+#include "diagnostics/ic_card.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,5 +1,5 @@
 // Contactless command frames byte for byte, reply unpacking and the RF_ result codes.
-#include "test_support.h"
+#include "lorvane_fixture.h"
 
 namespace {
 

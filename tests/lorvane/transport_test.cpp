@@ -1,6 +1,6 @@
 // Report framing, replies, time-outs and result codes of the transport exports, against the
 // virtual reader.
-#include "test_support.h"
+#include "lorvane_fixture.h"
 
 #include <algorithm>
 #include <chrono>

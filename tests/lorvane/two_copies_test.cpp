@@ -1,5 +1,5 @@
 // The two library files are separate modules: each loaded copy has its own open reader.
-#include "test_support.h"
+#include "lorvane_fixture.h"
 
 #include <dlfcn.h>
 

@@ -1,6 +1,6 @@
 // The virtual card's stricter behaviour: single commands failing, halting on a wrong key,
 // access conditions and blocked sectors.
-#include "test_support.h"
+#include "lorvane_fixture.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The virtual reader's side of each command, driven through lorvane's exports the way the
 // program drives a real reader, and its control API.
-#include "test_support.h"
+#include "lorvane_fixture.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,9 +4,9 @@
 
 #include "shell/ui/TForm1.h"
 #include "shell/ui/forms.h"
-#include "tests/ic_card.h"
-#include "tests/ui/TForm7.h"
-#include "tests/ui/ic_view.h"
+#include "diagnostics/ic_card.h"
+#include "diagnostics/ui/TForm7.h"
+#include "diagnostics/ui/ic_view.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -12,7 +12,7 @@
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
-#include "tests/ui/TForm3.h"
+#include "diagnostics/ui/TForm3.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -12,8 +12,8 @@
 #include "shell/ui/button_padding.h"
 #include "shell/ui/window_place.h"
 #include "smartcard/ui/TForm11.h"
-#include "tests/ui/TForm3.h"
-#include "tests/ui/TForm7.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 
 #include <initializer_list>
 

@@ -7,7 +7,7 @@
 #include "keycodes/ui/TForm6.h"
 #include "shell/ui/TForm4.h"
 #include "shell/ui/file_dialog.h"
-#include "tests/ui/TForm3.h"
+#include "diagnostics/ui/TForm3.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "shell/ui/TForm4.h"
-#include "tests/ui/TForm3.h"
+#include "diagnostics/ui/TForm3.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -21,8 +21,8 @@
 #include "shell/ui/round_button.h"
 #include "smartcard/pcsc_link.h"
 #include "smartcard/ui/TForm11.h"
-#include "tests/ui/TForm3.h"
-#include "tests/ui/TForm7.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 #include "virtual_reader.h"
 
 #include <QAbstractButton>

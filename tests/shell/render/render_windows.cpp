@@ -14,8 +14,8 @@
 #include "shell/ui/TForm8.h"
 #include "shell/ui/TForm9.h"
 #include "smartcard/ui/TForm11.h"
-#include "tests/ui/TForm3.h"
-#include "tests/ui/TForm7.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 
 #include <QDir>
 #include <QElapsedTimer>

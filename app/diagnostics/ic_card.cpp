@@ -1,4 +1,4 @@
-#include "tests/ic_card.h"
+#include "diagnostics/ic_card.h"
 
 #include "keycodes/hex_text.h"
 #include "link/frames.h"

@@ -2,7 +2,7 @@
 
 #include "link/ui/TForm2.h"
 #include "shell/ui/forms.h"
-#include "tests/ui/ic_view.h"
+#include "diagnostics/ui/ic_view.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>

@@ -1,10 +1,10 @@
 // The IC card operations without a window, against scripted entry points and a window that
 // writes down every call; the APDU text, the key filter, the verdict and the test page's
 // port text.
-#include "tests/ic_card.h"
+#include "diagnostics/ic_card.h"
 
 #include "link/transaction.h"
-#include "tests/test_page.h"
+#include "diagnostics/port_label.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // TEST window, against the virtual reader's IC slot over USB HID and over its serial line.
 #include "busy_cursor_log.h"
 #include "gui_fixture.h"
-#include "tests/ui/TForm7.h"
+#include "diagnostics/ui/TForm7.h"
 
 #include <QAction>
 #include <QApplication>

@@ -14,8 +14,8 @@
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
 #include "smartcard/ui/TForm11.h"
-#include "tests/ui/TForm3.h"
-#include "tests/ui/TForm7.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 
 #include <QFile>
 #include <QGroupBox>

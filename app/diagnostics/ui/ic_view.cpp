@@ -1,4 +1,4 @@
-#include "tests/ui/ic_view.h"
+#include "diagnostics/ui/ic_view.h"
 
 #include "shell/ui/message_box.h"
 

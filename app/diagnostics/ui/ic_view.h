@@ -1,6 +1,6 @@
 #pragma once
 #include "shell/ui/busy_cursor.h"
-#include "tests/ic_card.h"
+#include "diagnostics/ic_card.h"
 
 #include <QValidator>
 

@@ -3,7 +3,7 @@
 // received by the page's thread.
 #include "gui_fixture.h"
 #include "shell/ui/TForm9.h"
-#include "tests/ui/TForm3.h"
+#include "diagnostics/ui/TForm3.h"
 
 #include <QApplication>
 #include <QComboBox>

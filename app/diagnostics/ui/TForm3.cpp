@@ -6,7 +6,7 @@
 #include "shell/ui/TForm9.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
-#include "tests/test_page.h"
+#include "diagnostics/port_label.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 #pragma once
-#include "tests/ic_card.h"
+#include "diagnostics/ic_card.h"
 
 #include <QWidget>
 

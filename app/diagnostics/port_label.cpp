@@ -1,4 +1,4 @@
-#include "tests/test_page.h"
+#include "diagnostics/port_label.h"
 
 namespace {
 const char *const kPortNames[] = {"USB",  "COM6", "COM1", "COM2", "COM3",
