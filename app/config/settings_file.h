@@ -48,5 +48,5 @@ std::string WriteFileAtomically(const std::string &path, const uint8_t *data, si
 
 // Fault injection for tests: the hook is asked before each step and fails it with the error
 // number it returns (0 runs the step).
-enum class TFileStep { Open, Read, Write, Sync, Close, Rename };
+enum class TFileStep { Open, Read, Write, Sync, Close, Rename, SyncFolder };
 void SetFileFaultHook(std::function<int(TFileStep)> hook);
