@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 namespace {
 
@@ -235,6 +236,23 @@ TEST_F(CliConfig, BackupThenRestoreGivesTheReaderWhatTheWindowWouldSend) {
     expected->RemoveSelect() = 0x10;
     expected->RemoveLength() = 0x1D;
     EXPECT_EQ(ReaderBlock(), Encoded(*expected, 3));
+}
+
+// A backup never renames its file over something that is no regular file: the pipe a user
+// named (or a device, as root) stays what it was.
+TEST_F(CliConfig, BackupOntoAPipeIsRefused) {
+    const std::string pipe = File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("pipe", File("to-pipe").c_str()), 0);
+    for (const std::string &name : {pipe, File("to-pipe")}) {
+        const Result r = Exec({"backup", name});
+        EXPECT_EQ(r.status, 4) << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_NE(r.err.find("is a named pipe, not a regular file"), std::string::npos) << r.err;
+        struct stat st;
+        ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
+    }
 }
 
 // A reader whose ASCII header holds a backslash and an 'n' gets one carriage return back from
