@@ -369,6 +369,15 @@ TEST_F(CliConfig, ReaderRefusalsAndUsageErrors) {
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("Keycode is default setting!"), std::string::npos);
     EXPECT_EQ(Exec({"backup", File("no-folder/x.MDAT")}).status, 4);
+    // A reader that refuses every attempt answered them all: it is no silent reader.
+    for (const auto &[args, status] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"default"}, "AA:31"}, {{"mode", "test"}, "AE:32"}}) {
+        r = Exec(args, {{"VR_COMMAND_STATUS", status}});
+        EXPECT_EQ(r.status, 3) << args[0];
+        EXPECT_EQ(r.err, "cardtool-cli: the reader refused the command (status " +
+                             status.substr(3) + ")\n")
+            << args[0];
+    }
 
     ClearMessages();
     for (const std::vector<std::string> &args : {std::vector<std::string>{},
