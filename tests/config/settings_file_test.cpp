@@ -16,6 +16,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "config/codec.h"
@@ -357,17 +358,11 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
     return names;
 }
 
-// What a save must leave of a name it refused: the same node, of the same kind.
-struct NodeId {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    mode_t mode = 0;
-    bool operator==(const NodeId &) const = default;
-};
-NodeId NodeOf(const std::string &path) {
+// What a save must leave of a name it refused: the same node (inode, kind).
+std::pair<ino_t, mode_t> NodeOf(const std::string &path) {
     struct stat st {};
     ::lstat(path.c_str(), &st);
-    return {st.st_dev, st.st_ino, st.st_mode};
+    return {st.st_ino, st.st_mode};
 }
 
 // Runs `save` as the unprivileged user `uid` in a child process (the tests run as root, for
@@ -417,13 +412,13 @@ TEST(SettingsFileIo, ANameThatIsNoRegularFileIsRefusedAndLeftAsItWas) {
     const std::vector<std::string> before = Sorted(dir.Names());
     for (const auto &c : cases) {
         if (!device && std::strcmp(c.name, "null") == 0) continue;
-        const NodeId name = NodeOf(dir.File(c.name)), target = NodeOf(dir.File(c.target));
+        const auto name = NodeOf(dir.File(c.name)), target = NodeOf(dir.File(c.target));
         const std::string error = WriteFileAtomically(dir.File(c.name), bytes.data(), bytes.size());
         EXPECT_NE(error.find(std::string(c.kind) + ", not a regular file"), std::string::npos)
             << c.name << ": " << error;
         EXPECT_EQ(error.rfind("Cannot save \"" + dir.File(c.name) + "\"", 0), 0u) << error;
-        EXPECT_TRUE(NodeOf(dir.File(c.name)) == name) << c.name;
-        EXPECT_TRUE(NodeOf(dir.File(c.target)) == target) << c.name;
+        EXPECT_EQ(NodeOf(dir.File(c.name)), name) << c.name;
+        EXPECT_EQ(NodeOf(dir.File(c.target)), target) << c.name;
         EXPECT_EQ(Sorted(dir.Names()), before) << c.name; // no new file left beside it
     }
     ::rmdir(dir.File("folder").c_str());
@@ -432,7 +427,7 @@ TEST(SettingsFileIo, ANameThatIsNoRegularFileIsRefusedAndLeftAsItWas) {
     ASSERT_EQ(::symlink("new.MDAT", dir.File("to-new").c_str()), 0);
     ASSERT_EQ(WriteFileAtomically(dir.File("to-new"), bytes.data(), bytes.size()), "");
     EXPECT_EQ(Contents(dir.File("new.MDAT")), bytes);
-    EXPECT_TRUE(S_ISLNK(NodeOf(dir.File("to-new")).mode));
+    EXPECT_TRUE(S_ISLNK(NodeOf(dir.File("to-new")).second));
 }
 
 TEST(SettingsFileIo, FilesThatAReplacementWouldDetachReOwnOrOverrideAreRefused) {
@@ -445,7 +440,7 @@ TEST(SettingsFileIo, FilesThatAReplacementWouldDetachReOwnOrOverrideAreRefused) 
     std::string error = WriteFileAtomically(dir.File("a.MDAT"), bytes.data(), bytes.size());
     EXPECT_NE(error.find("2 hard links"), std::string::npos) << error;
     EXPECT_EQ(Contents(dir.File("a.MDAT")), old);
-    EXPECT_EQ(NodeOf(dir.File("a.MDAT")).ino, NodeOf(dir.File("b.MDAT")).ino);
+    EXPECT_EQ(NodeOf(dir.File("a.MDAT")), NodeOf(dir.File("b.MDAT")));
     ::unlink(dir.File("b.MDAT").c_str());
 
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
