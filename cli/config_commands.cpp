@@ -55,7 +55,10 @@ int Verify(const TCliStreams &io, const TMsrSession &m, const std::string &file)
         return Fail(io, kExitReaderFailed,
                     "verify: the reader refused to give its configuration (status 41)");
     default:
-        return Fail(io, kExitReaderFailed, "verify: " + std::string(kNoAnswerText));
+        return Fail(io, kExitReaderFailed,
+                    "verify: " + (back->outcome == TxOutcome::NoAnswer && back->readResult > 0
+                                      ? RefusedText(back->readResult)
+                                      : std::string(kNoAnswerText)));
     }
     std::string differing;
     for (int layer = 0; layer < kLayerCount; ++layer)
@@ -93,7 +96,7 @@ int CmdVersion(const TCliStreams &io) {
     TMsrSession m;
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrVersion(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     io.out << m.Window.Version << '\n';
     return kExitOk;
 }
@@ -102,7 +105,7 @@ int CmdShow(const TCliStreams &io, bool asJson) {
     TMsrSession m;
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrLoad(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     if (asJson)
         // Names come from the reader's bytes, which need not be UTF-8.
         io.out << ConfigJson(*m.Settings, m.Window.Controls)
@@ -117,7 +120,7 @@ int CmdBackup(const TCliStreams &io, const std::string &file) {
     TMsrSession m;
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrLoad(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     const std::string escapes = EscapeLikeLayers(*m.Settings);
     // What the window's Save File writes after it loaded the reader.
     m.Window.ControlsToRecord();
@@ -171,7 +174,7 @@ int CmdRestore(const TCliStreams &io, const std::string &file, bool verify) {
         TMsrSession reader;
         reader.Link = m.Link;
         const MsrOutcome outcome = MsrLoad(reader.Context());
-        if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+        if (outcome != MsrOutcome::Success) return ReportOutcome(io, reader, outcome);
         if (!CustomLanguageHeld(reader.Settings->CustomLanguage))
             return Fail(io, kExitFile,
                         file + ": the keyboard language is unknown and the reader has a listed "
@@ -180,7 +183,7 @@ int CmdRestore(const TCliStreams &io, const std::string &file, bool verify) {
                     sizeof m.Settings->CustomLanguage);
     }
     const MsrOutcome outcome = MsrSave(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     if (verify)
         if (const int status = Verify(io, m, file)) return status;
     io.out << file << " written to the reader" << (verify ? " and verified" : "") << '\n';
@@ -191,7 +194,7 @@ int CmdDefault(const TCliStreams &io) {
     TMsrSession m;
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrSetDefault(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     io.out << "default configuration written to the reader\n";
     return kExitOk;
 }
@@ -200,7 +203,7 @@ int CmdMode(const TCliStreams &io, bool test) {
     TMsrSession m;
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrSetMode(m.Context(), test);
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, outcome);
+    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     io.out << "reader in " << (test ? "test" : "normal") << " mode\n";
     return kExitOk;
 }

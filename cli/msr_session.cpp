@@ -1,5 +1,6 @@
 #include "msr_session.h"
 
+#include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
 
@@ -31,10 +32,19 @@ std::string TMsrSession::Bind() {
     return std::string(kCliLibraryFile) + " lacks HID_Init, HID_Close, HID_WRITE or HID_READ";
 }
 
-int ReportOutcome(const TCliStreams &io, MsrOutcome outcome) {
+std::string RefusedText(int status) {
+    char text[64];
+    std::snprintf(text, sizeof text, "the reader refused the command (status %02X)",
+                  unsigned(status & 0xFF));
+    return text;
+}
+
+int ReportOutcome(const TCliStreams &io, const TMsrSession &m, MsrOutcome outcome) {
     switch (outcome) {
     case MsrOutcome::Success:
         return kExitOk;
+    case MsrOutcome::Refused:
+        return Fail(io, kExitReaderFailed, RefusedText(m.Window.RefusedStatus));
     case MsrOutcome::NoReader:
         return Fail(io, kExitNoReader, kNoReaderText);
     case MsrOutcome::NoAnswer:

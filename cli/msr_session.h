@@ -26,11 +26,13 @@ class TCliMsrWindow : public TMsrWindow {
     int LanguageChoice() override { return Controls.Language; }
     void ShowSavedPorts() override {}
     void ShowDefaults() override { DefaultControls(Controls); }
+    void ReaderRefused(int status) override { RefusedStatus = status; }
 
     // The window as it is created: its initial control values.
     TMsrControls Controls = InitialControls();
     std::vector<std::string> Messages;
     std::string Version;
+    int RefusedStatus = 0;
 
   private:
     TMsrSettings &Settings;
@@ -54,5 +56,8 @@ class TMsrSession {
 };
 
 // A failed operation's exit status, with its one-line error on the error stream; kExitOk on
-// success.
-int ReportOutcome(const TCliStreams &io, MsrOutcome outcome);
+// success. `m` is the session the operation ran in.
+int ReportOutcome(const TCliStreams &io, const TMsrSession &m, MsrOutcome outcome);
+
+// The error of a reader that answered with a status byte other than success.
+std::string RefusedText(int status);

@@ -4,6 +4,7 @@
 #include "keycodes/key_names.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,29 +75,92 @@ int Close(int fd) {
     return r;
 }
 
-// A name for the new file, beside the target and hidden, unlikely to be taken.
+std::string FolderOf(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A name for the new file, beside the target and hidden, unlikely to be taken. It must fit
+// the folder's longest name as the target does, so a long target name is cut in it.
 std::string TemporaryName(const std::string &path) {
     static std::mt19937_64 random{std::random_device{}()};
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = FolderOf(path);
+    std::string base = path.substr(folder.size());
     char suffix[20];
     std::snprintf(suffix, sizeof suffix, ".%012llx",
                   static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    const size_t added = 1 + std::strlen(suffix) + 4; // ".", suffix, ".tmp"
+    long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    if (base.size() + added > size_t(limit)) {
+        size_t keep = size_t(limit) > added ? size_t(limit) - added : 0;
+        // Not inside a UTF-8 sequence, so that the name stays readable.
+        while (keep > 0 && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80)
+            --keep;
+        base.resize(keep);
+    }
     return folder + "." + base + suffix + ".tmp";
 }
 
-// A symbolic link is followed, so that the file it names is replaced and the link stays.
-std::string Target(const std::string &path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char *real = realpath(path.c_str(), nullptr)) {
-            std::string resolved = real;
-            std::free(real);
-            return resolved;
-        }
+// The name that is really written: symbolic links are followed, so that a link stays a link
+// and the file it names is replaced, or created when it does not exist yet.
+bool FollowLinks(const std::string &path, std::string &target) {
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        std::vector<char> text(PATH_MAX + 1);
+        const ssize_t n = ::readlink(target.c_str(), text.data(), text.size() - 1);
+        if (n < 0) return false;
+        const std::string link(text.data(), size_t(n));
+        target = !link.empty() && link.front() == '/' ? link : FolderOf(target) + link;
     }
-    return path;
+    errno = ELOOP;
+    return false;
+}
+
+const char *KindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "a special file";
+}
+
+// Why an existing target must not be replaced by a new file, or "". Renaming over it would
+// destroy a pipe or a device, part a file from its other hard links, give another user's
+// file to whoever saves, or override a write protection; none of that is what a save means.
+std::string RefusedTarget(const std::string &path, const std::string &target,
+                          const struct stat &st) {
+    const std::string head =
+        "Cannot save \"" + path + "\": " + (target == path ? "it" : "\"" + target + "\"");
+    if (!S_ISREG(st.st_mode)) return head + " is " + KindOf(st.st_mode) + ", not a regular file";
+    if (st.st_nlink > 1)
+        return head + " has " + std::to_string(st.st_nlink) +
+               " hard links, which saving would part; save under another name";
+    if (st.st_uid != ::geteuid())
+        return head + " belongs to another user (uid " + std::to_string(st.st_uid) +
+               "); save under another name";
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return Failed("Cannot save", path, errno);
+    return {};
+}
+
+// Makes the rename itself durable. A folder that cannot be opened for reading or a file
+// system that cannot sync folders leaves nothing more to do.
+int SyncFolder(const std::string &target) {
+    const std::string folder = FolderOf(target);
+    const int r = Step(TFileStep::SyncFolder, [&] {
+        const int fd =
+            ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno == EACCES ? 0 : -1;
+        const int synced = ::fsync(fd);
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return synced < 0 && (error == EINVAL || error == ENOTSUP) ? 0 : synced;
+    });
+    return r < 0 ? errno : 0;
 }
 
 } // namespace
@@ -179,9 +243,14 @@ std::string ReadSettingsFile(const std::string &path, std::vector<uint8_t> &byte
 }
 
 std::string WriteFileAtomically(const std::string &path, const uint8_t *data, size_t size) {
-    const std::string target = Target(path);
+    std::string target;
+    if (!FollowLinks(path, target)) return Failed("Cannot save", path, errno);
     struct stat old;
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    const bool replacing = ::lstat(target.c_str(), &old) == 0;
+    if (replacing) {
+        std::string refused = RefusedTarget(path, target, old);
+        if (!refused.empty()) return refused;
+    }
 
     std::string temporary;
     int fd = -1;
@@ -213,6 +282,12 @@ std::string WriteFileAtomically(const std::string &path, const uint8_t *data, si
     if (error.empty() &&
         Step(TFileStep::Rename, [&] { return ::rename(temporary.c_str(), target.c_str()); }) != 0)
         error = Failed("Cannot save", path, errno);
-    if (!error.empty()) ::unlink(temporary.c_str());
-    return error;
+    if (!error.empty()) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    if (const int e = SyncFolder(target))
+        return "Saved \"" + path +
+               "\", but its folder could not be synced to the disk: " + Reason(e);
+    return {};
 }

@@ -41,12 +41,15 @@ std::string RecordFromSettingsImage(const uint8_t *data, size_t size, TMsrSettin
 std::string ReadSettingsFile(const std::string &path, std::vector<uint8_t> &bytes);
 
 // Writes a file so that it is either wholly replaced or left as it was: a new file beside it
-// is written, flushed to the disk and renamed over it; on any failure the new file is
-// removed. Keeps the permissions of a file it replaces. "" or what failed, with the system's
-// reason.
+// is written, flushed to the disk and renamed over it, and the folder is flushed after the
+// rename; on any failure the new file is removed. Keeps the permissions of a file it
+// replaces. Symbolic links are followed (the link stays, the file it names is written). An
+// existing file is refused, and left untouched, when it is no regular file, has more than one
+// hard link, belongs to another user or is not writable by this one. "" or what failed, with
+// the system's reason.
 std::string WriteFileAtomically(const std::string &path, const uint8_t *data, size_t size);
 
 // Fault injection for tests: the hook is asked before each step and fails it with the error
-// number it returns (0 runs the step).
-enum class TFileStep { Open, Read, Write, Sync, Close, Rename };
+// number it returns (0 runs the step). SyncFolder comes after Rename.
+enum class TFileStep { Open, Read, Write, Sync, Close, Rename, SyncFolder };
 void SetFileFaultHook(std::function<int(TFileStep)> hook);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -42,14 +43,25 @@ int BuildFrame(IcOperation operation, const std::vector<uint8_t> &apdu,
     return frames::IcApdu(frame, apdu.data(), apdu.size());
 }
 
+// True when the trace has no room left for another byte: it may have been cut.
+bool TraceMayBeCut(const std::string &trace) {
+    return trace.size() + 3 > size_t(kTraceSize - 1);
+}
+
 // Shows the reply of the attempt that got one (r = the read's result, 0 or above).
 void ShowReply(IcFrontEnd frontEnd, IcOperation operation, bool hid, const TIcResult &r,
                const TIcTexts &texts, TIcWindow &window) {
+    const bool tab = frontEnd == IcFrontEnd::ConfigurationTab;
     const auto appendDump = [&] {
         window.AppendTranscript(texts.Receive);
         window.AppendTranscript(r.trace);
+        // The library cuts its trace at the buffer, so a long reply loses its last bytes
+        // there; the tab has its reply memo, the test window only this transcript.
+        if (!tab && TraceMayBeCut(r.trace) && !r.reply.empty())
+            window.AppendTranscript("\r\nThe dump above is cut; all " +
+                                    std::to_string(r.reply.size()) + " data bytes:\r\n" +
+                                    BytesToHexText(r.reply.data(), r.reply.size()));
     };
-    const bool tab = frontEnd == IcFrontEnd::ConfigurationTab;
     // Over the serial transport a power down or an APDU answered with status "0" shows
     // nothing but its verdict.
     if (!hid && operation != IcOperation::PowerUp) {

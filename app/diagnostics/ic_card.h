@@ -28,8 +28,8 @@ class TIcWindow {
 
 enum class IcOperation { PowerUp, PowerDown, Apdu };
 
-// The configuration window's IC tab has a reply memo; the IC CARD TEST window has not,
-// and shows its replies differently.
+// The configuration window's IC tab has a reply memo; the IC CARD TEST window has not: it
+// shows a reply through the trace, followed by all its data bytes when the trace was cut.
 enum class IcFrontEnd { ConfigurationTab, TestWindow };
 
 enum class IcOutcome {

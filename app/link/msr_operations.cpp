@@ -89,6 +89,17 @@ MsrOutcome OutcomeOf(TxOutcome o) {
     return MsrOutcome::NoAnswer;
 }
 
+// The outcome of a transaction; three failed attempts whose last got a status byte other
+// than success are told apart from a reader that did not answer, and the status is handed
+// to the window.
+MsrOutcome OutcomeOf(const TMsrContext &c, const TxResult &r) {
+    if (r.outcome == TxOutcome::NoAnswer && r.readResult > 0) {
+        c.Window.ReaderRefused(r.readResult);
+        return MsrOutcome::Refused;
+    }
+    return OutcomeOf(r.outcome);
+}
+
 // What a Save sends, taken once before its first attempt: every attempt encodes this same
 // copy, whatever happens to the record while the reader is waited for.
 struct SaveImage {
@@ -154,7 +165,7 @@ MsrOutcome Save(const TMsrContext &c) {
         break;
     }
     return r->outcome == TxOutcome::FrameRejected && tooLong ? MsrOutcome::TooLong
-                                                             : OutcomeOf(r->outcome);
+                                                             : OutcomeOf(c, *r);
 }
 
 } // namespace
@@ -208,12 +219,12 @@ MsrOutcome MsrProbe(const TMsrContext &c) {
         return MsrOutcome::Success;
     case TxOutcome::NotBound:
     case TxOutcome::Busy:
-        return OutcomeOf(r->outcome);
+        return OutcomeOf(c, *r);
     }
     // A failed probe leaves the window showing the record it cleared, so nothing of an
     // earlier reader stays on screen.
     c.Window.RecordToControls();
-    return OutcomeOf(r->outcome);
+    return OutcomeOf(c, *r);
 }
 
 MsrOutcome MsrLoad(const TMsrContext &c) {
@@ -247,7 +258,7 @@ MsrOutcome MsrLoad(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kLoadErrorText]);
         break;
     }
-    return OutcomeOf(r->outcome);
+    return OutcomeOf(c, *r);
 }
 
 MsrOutcome MsrSave(const TMsrContext &c) {
@@ -289,7 +300,7 @@ MsrOutcome MsrSetMode(const TMsrContext &c, bool testMode) {
         c.Window.SetPanel(1, c.Text[base + 1]);
         break;
     }
-    return OutcomeOf(r->outcome);
+    return OutcomeOf(c, *r);
 }
 
 MsrOutcome MsrVersion(const TMsrContext &c) {
@@ -330,5 +341,5 @@ MsrOutcome MsrVersion(const TMsrContext &c) {
         c.Window.SetPanel(1, c.Text[kVersionText + 1]);
         break;
     }
-    return OutcomeOf(r->outcome);
+    return OutcomeOf(c, *r);
 }

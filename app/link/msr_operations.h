@@ -23,6 +23,9 @@ class TMsrWindow {
     virtual void RecordToControls() = 0;
     // An item index of the language list, or kUnknownLanguage while it shows "UNKNOW".
     virtual int LanguageChoice() = 0;
+    // A failed operation whose reader answered its last attempt with a status other than
+    // success (outcome Refused): that status byte. The boxes do not show it.
+    virtual void ReaderRefused(int status) { (void)status; }
     // After a Save: the port captions take the port boxes' texts.
     virtual void ShowSavedPorts() = 0;
     // Set Default: the default control values, then pending events run.
@@ -55,6 +58,7 @@ enum class MsrOutcome {
     NotBound,        // the selected transport is not bound
     NoReader,        // the transport did not open
     NoAnswer,        // three failed attempts
+    Refused,         // three failed attempts, the last answered with a status (ReaderRefused)
     DefaultKeyCodes, // Load answered "A"
     TooLong,         // Save: a layer holds more than 20 bytes; nothing was written
     NoLanguage       // Save: "UNKNOW" with no language kept; nothing was written

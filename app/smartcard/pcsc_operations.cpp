@@ -51,10 +51,14 @@ int TransmitOnce(PsTransmitDataFn transmit, const std::vector<uint8_t> &command,
     return 0;
 }
 
-// GET RESPONSE on the command's logical channel (interindustry classes carry it in the two
-// lowest bits).
+// GET RESPONSE on the command's logical channel, without its secure messaging or chaining
+// bits. The first interindustry classes carry channels 0-3 in bits 1-2, the further ones
+// (0x40-0x7F) channels 4-19 in bits 1-4; other classes get the basic channel.
 std::vector<uint8_t> GetResponse(const std::vector<uint8_t> &command, uint8_t le) {
-    const uint8_t cla = (command[0] & 0xE0) == 0 ? (command[0] & 0x03) : 0x00;
+    const uint8_t c = command[0];
+    const uint8_t cla = (c & 0xE0) == 0x00   ? (c & 0x03)
+                        : (c & 0xC0) == 0x40 ? uint8_t(0x40 | (c & 0x0F))
+                                             : 0x00;
     return {cla, 0xC0, 0x00, 0x00, le};
 }
 
@@ -160,6 +164,9 @@ TApduExchange ExchangeApdu(PsTransmitDataFn transmit, const std::vector<uint8_t>
     std::vector<uint8_t> joined; // data of the 61xx answers so far
     std::vector<uint8_t> next = command;
     std::vector<uint8_t> answer;
+    // A command resent for a wrong Le is not resent again: a card that asks for another Le
+    // each time would otherwise be sent the same command over and over.
+    bool leResent = false;
     for (int followUps = 0;; ++followUps) {
         exchange.Sent.push_back(next);
         exchange.Result = TransmitOnce(transmit, next, answer);
@@ -170,11 +177,13 @@ TApduExchange ExchangeApdu(PsTransmitDataFn transmit, const std::vector<uint8_t>
             if (sw1 == 0x61) {
                 joined.insert(joined.end(), answer.begin(), answer.end() - 2);
                 next = GetResponse(command, sw2);
+                leResent = false;
                 continue;
             }
             std::vector<uint8_t> again;
-            if (sw1 == 0x6C && CommandWithLe(next, sw2, again)) {
+            if (sw1 == 0x6C && !leResent && CommandWithLe(next, sw2, again) && again != next) {
                 next = std::move(again);
+                leResent = true;
                 continue;
             }
         }

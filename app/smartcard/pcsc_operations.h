@@ -60,8 +60,9 @@ void PcscApdu(const TPcscContext &c);
 void PcscEndConnection(const TPcscContext &c);
 
 // One command as sent: with auto GET RESPONSE a 61xx answer is followed by GET RESPONSE
-// with Le = xx and a 6Cxx answer by the same command again with Le = xx; the data of the
-// 61xx answers is joined to the final answer.
+// with Le = xx on the command's logical channel, and a 6Cxx answer by the same command
+// again with Le = xx, once, and only when that Le differs from the one sent; the data of
+// the 61xx answers is joined to the final answer.
 struct TApduExchange {
     int Result = 0;                         // 0, or the result of the failing call
     std::vector<std::vector<uint8_t>> Sent; // every command sent, in order

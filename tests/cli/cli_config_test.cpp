@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 namespace {
 
@@ -237,6 +238,23 @@ TEST_F(CliConfig, BackupThenRestoreGivesTheReaderWhatTheWindowWouldSend) {
     EXPECT_EQ(ReaderBlock(), Encoded(*expected, 3));
 }
 
+// A backup never renames its file over something that is no regular file: the pipe a user
+// named (or a device, as root) stays what it was.
+TEST_F(CliConfig, BackupOntoAPipeIsRefused) {
+    const std::string pipe = File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("pipe", File("to-pipe").c_str()), 0);
+    for (const std::string &name : {pipe, File("to-pipe")}) {
+        const Result r = Exec({"backup", name});
+        EXPECT_EQ(r.status, 4) << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_NE(r.err.find("is a named pipe, not a regular file"), std::string::npos) << r.err;
+        struct stat st;
+        ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << name;
+    }
+}
+
 // A reader whose ASCII header holds a backslash and an 'n' gets one carriage return back from
 // a restore of its backup, as from the window's Load and Save: the backup says so.
 TEST_F(CliConfig, BackupWarnsOfPairsASaveTurnsIntoOneByte) {
@@ -351,6 +369,15 @@ TEST_F(CliConfig, ReaderRefusalsAndUsageErrors) {
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("Keycode is default setting!"), std::string::npos);
     EXPECT_EQ(Exec({"backup", File("no-folder/x.MDAT")}).status, 4);
+    // A reader that refuses every attempt answered them all: it is no silent reader.
+    for (const auto &[args, status] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"default"}, "AA:31"}, {{"mode", "test"}, "AE:32"}}) {
+        r = Exec(args, {{"VR_COMMAND_STATUS", status}});
+        EXPECT_EQ(r.status, 3) << args[0];
+        EXPECT_EQ(r.err, "cardtool-cli: the reader refused the command (status " +
+                             status.substr(3) + ")\n")
+            << args[0];
+    }
 
     ClearMessages();
     for (const std::vector<std::string> &args : {std::vector<std::string>{},

@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <map>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "config/codec.h"
@@ -342,4 +349,159 @@ TEST(SettingsFileIo, ALinkIsFollowedAndKept) {
     struct stat st;
     ASSERT_EQ(::lstat(dir.File("link.MDAT").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+namespace {
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// What a save must leave of a name it refused: the same node (inode, kind).
+std::pair<ino_t, mode_t> NodeOf(const std::string &path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return {st.st_ino, st.st_mode};
+}
+
+// Runs `save` as the unprivileged user `uid` in a child process (the tests run as root, for
+// whom every file is writable) and returns what it returned.
+std::string SaveAs(uid_t uid, const std::function<std::string()> &save) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        std::string r = "cannot change user";
+        if (::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0) r = save();
+        (void)!::write(fds[1], r.data(), r.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string r;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        r.append(buffer, size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return r;
+}
+
+constexpr uid_t kNobody = 65534;
+
+} // namespace
+
+TEST(SettingsFileIo, ANameThatIsNoRegularFileIsRefusedAndLeftAsItWas) {
+    TempDir dir;
+    const std::vector<uint8_t> bytes(16448, 0x77);
+    ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("pipe", dir.File("to-pipe").c_str()), 0);
+    ASSERT_EQ(::symlink("folder", dir.File("to-folder").c_str()), 0);
+    // A device node of its own (the null device: harmless should it be written to).
+    const bool device = ::mknod(dir.File("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    const struct {
+        const char *name, *target, *kind;
+    } cases[] = {{"pipe", "pipe", "a named pipe"},
+                 {"folder", "folder", "a folder"},
+                 {"to-pipe", "pipe", "a named pipe"},
+                 {"to-folder", "folder", "a folder"},
+                 {"null", "null", "a device"}};
+    const std::vector<std::string> before = Sorted(dir.Names());
+    for (const auto &c : cases) {
+        if (!device && std::strcmp(c.name, "null") == 0) continue;
+        const auto name = NodeOf(dir.File(c.name)), target = NodeOf(dir.File(c.target));
+        const std::string error = WriteFileAtomically(dir.File(c.name), bytes.data(), bytes.size());
+        EXPECT_NE(error.find(std::string(c.kind) + ", not a regular file"), std::string::npos)
+            << c.name << ": " << error;
+        EXPECT_EQ(error.rfind("Cannot save \"" + dir.File(c.name) + "\"", 0), 0u) << error;
+        EXPECT_EQ(NodeOf(dir.File(c.name)), name) << c.name;
+        EXPECT_EQ(NodeOf(dir.File(c.target)), target) << c.name;
+        EXPECT_EQ(Sorted(dir.Names()), before) << c.name; // no new file left beside it
+    }
+    ::rmdir(dir.File("folder").c_str());
+
+    // A link to a name not yet taken creates the file it names; the link stays.
+    ASSERT_EQ(::symlink("new.MDAT", dir.File("to-new").c_str()), 0);
+    ASSERT_EQ(WriteFileAtomically(dir.File("to-new"), bytes.data(), bytes.size()), "");
+    EXPECT_EQ(Contents(dir.File("new.MDAT")), bytes);
+    EXPECT_TRUE(S_ISLNK(NodeOf(dir.File("to-new")).second));
+}
+
+TEST(SettingsFileIo, FilesThatAReplacementWouldDetachReOwnOrOverrideAreRefused) {
+    TempDir dir;
+    const std::vector<uint8_t> old = {1, 2, 3}, bytes(64, 0x42);
+
+    // A second hard link: replacing one name would leave the other with the old bytes.
+    Put(dir.File("a.MDAT"), old);
+    ASSERT_EQ(::link(dir.File("a.MDAT").c_str(), dir.File("b.MDAT").c_str()), 0);
+    std::string error = WriteFileAtomically(dir.File("a.MDAT"), bytes.data(), bytes.size());
+    EXPECT_NE(error.find("2 hard links"), std::string::npos) << error;
+    EXPECT_EQ(Contents(dir.File("a.MDAT")), old);
+    EXPECT_EQ(NodeOf(dir.File("a.MDAT")), NodeOf(dir.File("b.MDAT")));
+    ::unlink(dir.File("b.MDAT").c_str());
+
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make files of another user";
+    // Another user's file: the replacement would belong to whoever saves.
+    ASSERT_EQ(::chown(dir.File("a.MDAT").c_str(), kNobody, kNobody), 0);
+    error = WriteFileAtomically(dir.File("a.MDAT"), bytes.data(), bytes.size());
+    EXPECT_NE(error.find("belongs to another user"), std::string::npos) << error;
+    EXPECT_EQ(Contents(dir.File("a.MDAT")), old);
+
+    // A write-protected file of one's own, in a folder one may write to.
+    ASSERT_EQ(::chown(dir.Path.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(dir.File("a.MDAT").c_str(), 0444), 0);
+    if (SaveAs(kNobody, [&] { return ::access(dir.Path.c_str(), W_OK | X_OK) == 0 ? "" : "no"; }) !=
+        "")
+        GTEST_SKIP() << "the temporary folder is out of the unprivileged user's reach";
+    error = SaveAs(kNobody, [&] {
+        return WriteFileAtomically(dir.File("a.MDAT"), bytes.data(), bytes.size());
+    });
+    EXPECT_EQ(error, "Cannot save \"" + dir.File("a.MDAT") + "\": " + std::strerror(EACCES));
+    EXPECT_EQ(Contents(dir.File("a.MDAT")), old);
+    // Made writable, the same user replaces it.
+    ASSERT_EQ(::chmod(dir.File("a.MDAT").c_str(), 0644), 0);
+    EXPECT_EQ(
+        SaveAs(kNobody,
+               [&] { return WriteFileAtomically(dir.File("a.MDAT"), bytes.data(), bytes.size()); }),
+        "");
+    EXPECT_EQ(Contents(dir.File("a.MDAT")), bytes);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"a.MDAT"});
+}
+
+TEST(SettingsFileIo, TheFolderIsSyncedAfterTheRename) {
+    TempDir dir;
+    const std::vector<uint8_t> bytes = {5, 6};
+    std::vector<TFileStep> steps;
+    SetFileFaultHook([&](TFileStep s) {
+        steps.push_back(s);
+        return 0;
+    });
+    EXPECT_EQ(WriteFileAtomically(dir.File("x.MDAT"), bytes.data(), bytes.size()), "");
+    SetFileFaultHook({});
+    ASSERT_GE(steps.size(), 2u);
+    EXPECT_EQ(steps[steps.size() - 2], TFileStep::Rename);
+    EXPECT_EQ(steps.back(), TFileStep::SyncFolder);
+
+    // The file is in place then, but a save that may not survive a power cut is no success.
+    FileFault fault(TFileStep::SyncFolder, EIO);
+    const std::string error = WriteFileAtomically(dir.File("x.MDAT"), bytes.data(), bytes.size());
+    EXPECT_NE(error.find(std::strerror(EIO)), std::string::npos) << error;
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"x.MDAT"});
+}
+
+TEST(SettingsFileIo, NamesUpToTheLongestAFolderTakes) {
+    TempDir dir;
+    const std::vector<uint8_t> bytes = {1, 2, 3, 4};
+    for (size_t length : {size_t(NAME_MAX) - 18, size_t(NAME_MAX) - 1, size_t(NAME_MAX)}) {
+        const std::string name = std::string(length - 5, 'n') + ".MDAT";
+        for (int round = 0; round < 2; ++round) // a new file, then replacing it
+            EXPECT_EQ(WriteFileAtomically(dir.File(name), bytes.data(), bytes.size()), "")
+                << length;
+        EXPECT_EQ(Contents(dir.File(name)), bytes) << length;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{name}) << length;
+        ::unlink(dir.File(name).c_str());
+    }
 }

@@ -3,8 +3,9 @@
 // port text.
 #include "diagnostics/ic_card.h"
 
-#include "link/transaction.h"
 #include "diagnostics/port_label.h"
+#include "keycodes/hex_text.h"
+#include "link/transaction.h"
 
 #include <gtest/gtest.h>
 
@@ -327,6 +328,32 @@ TEST_F(IcCard, EveryReplyByteIsShown) {
     ASSERT_EQ(window.reply.size(), 3 * 1024u);
     EXPECT_EQ(window.reply.substr(3 * 1023), "FF ");
     EXPECT_EQ(window.reply.substr(3 * 682, 3), "AA ");
+}
+
+// The test window shows a reply only through the trace, which the library cuts at its
+// buffer: a reply longer than a full trace holds is shown after it, byte for byte.
+TEST_F(IcCard, TheTestWindowShowsTheBytesACutTraceLeftOut) {
+    Bytes big(700);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = uint8_t(i * 7);
+    std::string fullTrace = "08 30 02 BC ";
+    while (fullTrace.size() + 3 <= 2047)
+        fullTrace += "5A ";
+    for (const bool cut : {true, false}) {
+        gScript = Script{};
+        gScript.attempts = {{0, 0, cut ? fullTrace : kOkTrace, big}};
+        window = RecordingWindow{};
+        EXPECT_EQ(Run(IcFrontEnd::TestWindow, IcOperation::Apdu).outcome, IcOutcome::Successful);
+        const std::string all = BytesToHexText(big.data(), big.size());
+        const size_t at = window.transcript.find(all);
+        if (!cut) {
+            EXPECT_EQ(at, std::string::npos); // the trace shows the reply as it is
+            continue;
+        }
+        ASSERT_NE(at, std::string::npos) << window.transcript;
+        EXPECT_GT(at, window.transcript.find(fullTrace));
+        EXPECT_NE(window.transcript.find("cut"), std::string::npos);
+    }
 }
 
 TEST_F(IcCard, AClickDuringAnExchangeIsBusyAndShowsNothing) {

@@ -295,9 +295,68 @@ TEST(Exchange, EndlessFollowUpsAreBounded) {
     EXPECT_EQ(e.Response.size(), size_t(kMaxFollowUps + 3));
     EXPECT_EQ(e.Response.back(), 0x01);
 
+    // A card that answers 6Cxx to every Le gets the command once more, with its Le.
     gScript.Answers = {{0, {0x6C, 0x05}, -2}};
-    EXPECT_EQ(ExchangeApdu(FakeTransmit, {0x00, 0xB0, 0x00, 0x00, 0x01}, true).Sent.size(),
-              size_t(kMaxFollowUps + 1));
+    const TApduExchange wrongLe = ExchangeApdu(FakeTransmit, {0x00, 0xB0, 0x00, 0x00, 0x01}, true);
+    EXPECT_EQ(wrongLe.Sent,
+              (std::vector<Bytes>{{0x00, 0xB0, 0x00, 0x00, 0x01}, {0x00, 0xB0, 0x00, 0x00, 0x05}}));
+    EXPECT_EQ(wrongLe.Response, (Bytes{0x6C, 0x05}));
+}
+
+TEST(Exchange, WrongLeIsResentOnlyWithAnotherLe) {
+    const struct {
+        const char *what;
+        Bytes command;
+        std::vector<Bytes> answers;
+        std::vector<Bytes> sent;
+    } cases[] = {
+        {"the Le the card asks for is the one sent",
+         {0x00, 0xB0, 0x00, 0x00, 0x05},
+         {{0x6C, 0x05}},
+         {{0x00, 0xB0, 0x00, 0x00, 0x05}}},
+        {"256 asked for as 00, sent as 00",
+         {0x00, 0xB0, 0x00, 0x00, 0x00},
+         {{0x6C, 0x00}},
+         {{0x00, 0xB0, 0x00, 0x00, 0x00}}},
+        {"the card changes its mind after the resend",
+         {0x00, 0xB0, 0x00, 0x00, 0x01},
+         {{0x6C, 0x05}, {0x6C, 0x01}},
+         {{0x00, 0xB0, 0x00, 0x00, 0x01}, {0x00, 0xB0, 0x00, 0x00, 0x05}}},
+        {"a GET RESPONSE with a wrong Le is corrected too",
+         {0x00, 0xA4, 0x04, 0x00},
+         {{0x61, 0x10}, {0x6C, 0x08}, {0x01, 0x90, 0x00}},
+         {{0x00, 0xA4, 0x04, 0x00},
+          {0x00, 0xC0, 0x00, 0x00, 0x10},
+          {0x00, 0xC0, 0x00, 0x00, 0x08}}},
+    };
+    for (const auto &c : cases) {
+        gScript = TScript{};
+        for (const Bytes &a : c.answers)
+            gScript.Answers.push_back({0, a, -2});
+        const TApduExchange e = ExchangeApdu(FakeTransmit, c.command, true);
+        EXPECT_EQ(e.Sent, c.sent) << c.what;
+        EXPECT_EQ(e.Result, 0) << c.what;
+    }
+}
+
+// GET RESPONSE goes out on the logical channel of the command: channels 0-3 sit in bits 1-2
+// of the first interindustry classes, channels 4-19 in bits 1-4 of the further ones.
+TEST(Exchange, GetResponseKeepsTheLogicalChannel) {
+    const struct {
+        uint8_t cla, expected;
+    } cases[] = {
+        {0x00, 0x00}, {0x03, 0x03}, {0x0D, 0x01}, {0x13, 0x03}, // secure messaging, chaining
+        {0x40, 0x40}, {0x41, 0x41}, {0x4F, 0x4F}, {0x6A, 0x4A}, // channels 4, 5, 19, 14
+        {0x7F, 0x4F}, {0x50, 0x40},                             // with SM and chaining bits
+        {0x80, 0x00}, {0xA4, 0x00},                             // proprietary: basic channel
+    };
+    for (const auto &c : cases) {
+        gScript = TScript{};
+        gScript.Answers = {{0, {0x61, 0x02}, -2}, {0, {0x01, 0x02, 0x90, 0x00}, -2}};
+        const TApduExchange e = ExchangeApdu(FakeTransmit, {c.cla, 0xCA, 0x00, 0x6E, 0x00}, true);
+        ASSERT_EQ(e.Sent.size(), 2u) << int(c.cla);
+        EXPECT_EQ(e.Sent[1], (Bytes{c.expected, 0xC0, 0x00, 0x00, 0x02})) << std::hex << int(c.cla);
+    }
 }
 
 TEST(Exchange, AFailedFollowUpFailsTheCommand) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -299,6 +300,21 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesTheOldFileAndSaysSo) {
     EXPECT_EQ(Panel(1), "SAVE FILE ERROR");
     ASSERT_EQ(msgbox::shown().size(), 1u);
     EXPECT_TRUE(msgbox::shown()[0].text.startsWith("Cannot save"));
+}
+
+TEST_F(SettingsFileTest, SavingOntoAPipeSaysSoAndLeavesThePipe) {
+    Choose();
+    const QString pipe = Dir.File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.toStdString().c_str(), 0644), 0);
+    SaveFile(pipe);
+    EXPECT_EQ(Panel(1), "SAVE FILE ERROR");
+    EXPECT_EQ(Texts(),
+              std::vector<QString>{
+                  QStringLiteral("Cannot save \"%1\": it is a named pipe, not a regular file")
+                      .arg(pipe)});
+    struct stat st;
+    ASSERT_EQ(::stat(pipe.toStdString().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(SettingsFileTest, TypedEscapesInAFileOpenAsTheyWereTyped) {

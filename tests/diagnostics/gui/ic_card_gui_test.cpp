@@ -1,8 +1,8 @@
 // The IC card test end to end: the configuration window's hidden IC tab and the IC CARD
 // TEST window, against the virtual reader's IC slot over USB HID and over its serial line.
 #include "busy_cursor_log.h"
-#include "gui_fixture.h"
 #include "diagnostics/ui/TForm7.h"
+#include "gui_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -192,6 +192,17 @@ TEST_F(IcCardGui, LongRepliesAreShownWholeOrRefused) {
     const qsizetype receive = Transcript().indexOf("RECEIVE:\n");
     ASSERT_GE(receive, 0);
     EXPECT_LE(Transcript().size() - receive - 9, 2047);
+
+    // The test window has only the trace to show, and says where it was cut.
+    Form2->ICCARDTEST1->trigger();
+    vr_set_next_reply(0x30, big.data(), int(big.size()));
+    msgbox::clearShown();
+    Form7->Edit1->setText("00B0000000");
+    Form7->Button3->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"APDU TEST Successful!"});
+    EXPECT_TRUE(Form7->Memo1->toPlainText().endsWith(Reply()))
+        << Form7->Memo1->toPlainText().right(80).toStdString();
+    Form7->close();
 
     // More than the reply buffer holds: refused, and the next attempt gets the real reply.
     std::vector<uint8_t> huge(1100, 0x5A);

@@ -65,6 +65,7 @@ class RecordingWindow : public TMsrWindow {
     void RecordToControls() override { gLog.push_back("record->controls"); }
     int LanguageChoice() override { return 0; }
     void ShowSavedPorts() override { gLog.push_back("ports"); }
+    void ReaderRefused(int status) override { gLog.push_back("refused " + std::to_string(status)); }
     void ShowDefaults() override { gLog.push_back("defaults"); }
 };
 
@@ -206,6 +207,17 @@ TEST_F(MsrOperations, OutcomesTellNoReaderFromNoAnswerAndRefusals) {
     gReadResult = -92;
     EXPECT_EQ(MsrSave(Context()), MsrOutcome::NoAnswer);
     EXPECT_EQ(MsrSetMode(Context(), true), MsrOutcome::NoAnswer);
+    // A reader that answers with a status other than success is there and refuses; the boxes
+    // still say what the window always said.
+    gReadResult = 0x31;
+    for (const auto &operation : std::vector<std::function<MsrOutcome()>>{
+             [&] { return MsrSave(Context()); }, [&] { return MsrSetMode(Context(), false); },
+             [&] { return MsrLoad(Context()); }, [&] { return MsrVersion(Context()); }}) {
+        gLog.clear();
+        EXPECT_EQ(operation(), MsrOutcome::Refused);
+        EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "refused 49"), 1);
+        EXPECT_EQ(std::count(gLog.begin(), gLog.end(), "message Can't find the USBMSR!"), 1);
+    }
     gInitResult = -91;
     EXPECT_EQ(MsrSetDefault(Context()), MsrOutcome::NoReader);
     EXPECT_EQ(MsrVersion(Context()), MsrOutcome::NoReader);
