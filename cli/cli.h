@@ -56,8 +56,14 @@ enum class TValueOp { Init, Inc, Dec, Get };
 int CmdMifareSearch(const TCliStreams &io);
 int CmdMifareRead(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
                   const std::string &block);
+// What a write of block 3 was allowed: the trailer at all, access bits that lock the sector
+// for good, and a key A of zeros that is not the key in use.
+struct TTrailerPermissions {
+    bool Force = false, Permanent = false, ZeroKeyA = false;
+};
 int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
-                   const std::string &block, const std::string &hex, bool forceTrailer);
+                   const std::string &block, const std::string &hex,
+                   const TTrailerPermissions &allowed);
 int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
                    const std::string &sector, const std::string &block, const std::string &amount);
 int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file);

@@ -111,21 +111,28 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     read->add_option("BLOCK", block, "0 to 3 within the sector")->required()->type_name("");
     read->callback([&] { run = [&] { return CmdMifareRead(io, card, sector, block); }; });
 
-    bool forceTrailer = false;
+    TTrailerPermissions trailer;
     auto *write = mifare->add_subcommand("write", "Write one block");
     write->footer(Footer(
         "A row of fewer than 32 digits is filled with zeros. Block 3, the sector trailer (key A,\n"
         "access bits, a user byte, key B), is written only with --force-trailer, whole, and with\n"
-        "access bits that keep their complement rule (a sector with broken ones is lost)."));
+        "access bits that keep their complement rule (a sector with broken ones is lost).\n"
+        "Access bits that no key could ever change again also need --allow-permanent; a key A\n"
+        "of zeros (how a trailer that was read shows key A) other than --key needs\n"
+        "--allow-zero-key-a."));
     write->add_option("SECTOR", sector, "0 to 15")->required()->type_name("");
     write->add_option("BLOCK", block, "0 to 3 within the sector")->required()->type_name("");
     write->add_option("HEX", data, "The block's bytes, up to 32 hex digits")
         ->required()
         ->type_name("");
-    write->add_flag("--force-trailer", forceTrailer,
+    write->add_flag("--force-trailer", trailer.Force,
                     "Allow writing block 3 (keys and access bits)");
+    write->add_flag("--allow-permanent", trailer.Permanent,
+                    "With --force-trailer: allow access bits that lock the sector for good");
+    write->add_flag("--allow-zero-key-a", trailer.ZeroKeyA,
+                    "With --force-trailer: allow key A 000000000000 while --key is another key");
     write->callback(
-        [&] { run = [&] { return CmdMifareWrite(io, card, sector, block, data, forceTrailer); }; });
+        [&] { run = [&] { return CmdMifareWrite(io, card, sector, block, data, trailer); }; });
 
     auto *value = mifare->add_subcommand("value", "Use a data block as a value block");
     value->footer(Footer("init sets the value, inc and dec add and take away the AMOUNT, get "

@@ -4,6 +4,7 @@
 #include "card_image.h"
 #include "cli.h"
 #include "config/settings_file.h"
+#include "contactless/mifare_access.h"
 #include "contactless/mifare_operations.h"
 #include "contactless/mifare_text.h"
 #include "shell/ui_text.h"
@@ -26,15 +27,20 @@ class TCliMifareWindow : public TMifareWindow {
     }
     bool KeyB(bool) override { return UseKeyB; }
     void Message(const std::string &text) override { Last = text; }
-    // The trailer question is answered by --force-trailer.
-    bool Ask(const std::string &, const std::string &) override { return ForceTrailer; }
+    // The trailer's questions are answered by the command line's permissions.
+    bool Ask(const std::string &caption, const std::string &) override {
+        if (caption == kPermanentCaption) return Allowed.Permanent;
+        if (caption == kZeroKeyACaption) return Allowed.ZeroKeyA;
+        return Allowed.Force;
+    }
     void SetEnabled(bool) override {}
     void Pause(int milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 
     std::string Fields[int(TMifareField::PurseBlock) + 1];
-    bool UseKeyB = false, ForceTrailer = false;
+    bool UseKeyB = false;
+    TTrailerPermissions Allowed;
     std::string Last; // the last box's text
 };
 
@@ -218,7 +224,8 @@ int CmdMifareRead(const TCliStreams &io, const TMifareOptions &o, const std::str
 }
 
 int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
-                   const std::string &block, const std::string &hex, bool forceTrailer) {
+                   const std::string &block, const std::string &hex,
+                   const TTrailerPermissions &allowed) {
     if (const int status = CheckTarget(io, o, sector, block)) return status;
     std::string row = hex;
     const int b = *ParseIndex(block, 3);
@@ -236,10 +243,22 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
                         "the access bits (digits 13 to 18) break the complement rule and would "
                         "block the sector for good; nothing was written");
         }
-        if (!forceTrailer)
+        if (!allowed.Force)
             return Fail(io, kExitUsage,
                         "block 3 is the sector trailer (keys and access bits): writing it needs "
                         "--force-trailer; nothing was written");
+        const TMifareBlock trailer = *ParseRow(row);
+        const TTrailerOutlook outlook = ReviewTrailer(trailer);
+        if (outlook.Permanent() && !allowed.Permanent)
+            return Fail(io, kExitUsage,
+                        PermanentTrailerText(outlook, *ParseIndex(sector, kMifareSectors - 1)) +
+                            " Writing these access bits needs --force-trailer --allow-permanent; "
+                            "nothing was written");
+        if (ZeroKeyAChangesKey(trailer, *ParseKey(o.Key)) && !allowed.ZeroKeyA)
+            return Fail(io, kExitUsage,
+                        "key A (digits 1 to 12) is 000000000000, as a trailer that was read shows "
+                        "it, and would replace the sector's key A; --allow-zero-key-a writes it "
+                        "anyway; nothing was written");
     }
     if (!NormalizeHexField(row) || !ParseRow(row))
         return Fail(io, kExitUsage, "the block data must be 1 to 32 hex digits");
@@ -247,7 +266,7 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
     TMifareSession m;
     if (const int status = Start(io, m, o)) return status;
     TCliMifareWindow &w = m.Window;
-    w.ForceTrailer = forceTrailer;
+    w.Allowed = allowed;
     w.Fields[int(TMifareField::Key)] = o.Key;
     w.Fields[int(TMifareField::Sector)] = sector;
     w.Fields[int(TMifareField::Block)] = block;

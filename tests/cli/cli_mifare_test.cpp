@@ -108,6 +108,47 @@ TEST_F(CliMifare, TrailerWritesNeedForceAndAWholeValidRow) {
     EXPECT_EQ(CardBlock(7), FromHex(good));
 }
 
+TEST_F(CliMifare, TrailersThatCannotBeUndoneNeedTheirOwnFlag) {
+    // Access bits 111 throughout, and key A as a read of the trailer shows it.
+    const std::string locking = "7B3E51A9C4D600F0FF69B0B1B2B3B4B5";
+    const Result read = Exec({"mifare", "read", "2", "3"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    const std::string asRead = read.out.substr(0, 32);
+    EXPECT_EQ(asRead, "000000000000FF0780697B3E51A9C4D6");
+    const Bytes before = CardBlock(11);
+    ClearMessages();
+    const struct {
+        std::vector<std::string> args;
+        const char *why;
+    } refused[] = {
+        {{"mifare", "write", "2", "3", locking, "--force-trailer"},
+         "Sector 2 would be locked for good"},
+        {{"mifare", "write", "2", "3", locking, "--force-trailer", "--allow-zero-key-a"},
+         "needs --force-trailer --allow-permanent"},
+        {{"mifare", "write", "2", "3", asRead, "--force-trailer"}, "--allow-zero-key-a"},
+        {{"mifare", "write", "2", "3", asRead, "--force-trailer", "--allow-permanent"},
+         "would replace the sector's key A"},
+    };
+    for (const auto &r : refused) {
+        const Result result = Exec(r.args);
+        EXPECT_EQ(result.status, 1) << testing::PrintToString(r.args);
+        EXPECT_NE(result.err.find(r.why), std::string::npos) << result.err;
+    }
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(CardBlock(11), before);
+
+    // Said explicitly, each is written; a zero key A is the key in use afterwards.
+    Result r = Exec({"mifare", "write", "2", "3", asRead, "--force-trailer", "--allow-zero-key-a"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CardBlock(11), FromHex(asRead));
+    r = Exec({"mifare", "--key", "000000000000", "write", "2", "3", asRead, "--force-trailer"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = Exec({"mifare", "--key", "000000000000", "write", "2", "3", locking, "--force-trailer",
+              "--allow-permanent"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CardBlock(11), FromHex(locking));
+}
+
 TEST_F(CliMifare, WriteAndReadADataBlock) {
     Result r = Exec({"mifare", "write", "1", "1", "00112233aabb"});
     EXPECT_EQ(r.status, 0) << r.err;

@@ -92,6 +92,11 @@ Bytes CardBlock(int block) {
     return b;
 }
 
+Bytes FromHexText(const QString &hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+    return Bytes(bytes.begin(), bytes.end());
+}
+
 Bytes Concat(Bytes a, const Bytes &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -498,6 +503,56 @@ TEST_F(Form10Test, MalformedTrailerIsRefusedAndTheSectorStaysUsable) {
     Select(3, 0);
     Form10->Button[2]->click();
     EXPECT_EQ(Texts(), std::vector<QString>{"Read Card Successful"});
+}
+
+TEST_F(Form10Test, TrailerThatCannotBeUndoneNeedsASecondYes) {
+    vr_set_access_conditions(1);
+    Search();
+    Select(2, 6);
+    Select(3, 3);
+    const Bytes before = CardBlock(27);
+    std::vector<bool> answers; // the answers of the next questions, in order
+    msgbox::setWhileShown([&](const msgbox::Shown &s) {
+        if (!s.isQuestion || answers.empty()) return;
+        msgbox::setNextAnswer(answers.front());
+        answers.erase(answers.begin());
+    });
+    const auto write = [&](std::vector<bool> yes) {
+        Forget();
+        answers = std::move(yes);
+        Form10->Button[3]->click();
+    };
+
+    // Access bits 111 throughout: the second question says what would be lost.
+    const QString locking = "7B3E51A9C4D600F0FF69B0B1B2B3B4B5";
+    Set(6, locking);
+    write({true, false});
+    ASSERT_EQ(Questions(), 2);
+    EXPECT_EQ(msgbox::shown()[1].caption, kPermanentCaption);
+    EXPECT_TRUE(msgbox::shown()[1].text.startsWith("Sector 6 would be locked for good"))
+        << msgbox::shown()[1].text.toStdString();
+    EXPECT_EQ(vr_message_count(), 0);
+
+    // Block 3 read and written back would set key A to the zeros a read shows.
+    Forget();
+    Form10->Button[2]->click();
+    EXPECT_EQ(Edit(6), "000000000000FF0780697B3E51A9C4D6");
+    write({true, false});
+    ASSERT_EQ(Questions(), 2);
+    EXPECT_EQ(msgbox::shown()[1].caption, kZeroKeyACaption);
+    EXPECT_EQ(vr_message_count(), 0);
+    EXPECT_EQ(CardBlock(27), before);
+
+    // Two Yes: written, and the sector is closed to the key that wrote it.
+    Set(6, locking);
+    write({true, true});
+    EXPECT_EQ(Texts().back(), "Write Card Successful");
+    EXPECT_EQ(CardBlock(27), FromHexText(locking));
+    Select(3, 0);
+    Forget();
+    Form10->Button[2]->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"Read Card Error"});
+    msgbox::setWhileShown({});
 }
 
 // --- the purse ----------------------------------------------------------------------------
