@@ -397,7 +397,8 @@ TEST_F(ContactlessTest, RepliesOfAnotherCommandAreDiscarded) {
         Bytes wire;
     } const dropped[] = {
         {"another echo", WireReply(0x4B, {0x00, 0x07, 0x00, 0x00, 0x00})},
-        {"bad checksum", [] {
+        {"bad checksum",
+         [] {
              Bytes w = WireReply(0x4E, {0x00, 0x07, 0x00, 0x00, 0x00});
              w[w.size() - 2] ^= 0x01;
              return w;
