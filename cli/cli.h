@@ -66,8 +66,14 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
                    const TTrailerPermissions &allowed);
 int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
                    const std::string &sector, const std::string &block, const std::string &amount);
-int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file);
-int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file);
+// A dump that could not read every block writes nothing (exit status 3) unless `partial`:
+// then the image and its read map beside it are written, still with exit status 3.
+int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                  bool partial);
+// Writes the data blocks the map beside the image marks as read; without a map, every data
+// block only when `allBlocks`.
+int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                         bool allBlocks);
 
 // The whole program: parses the command line and runs the command; returns the exit status.
 int RunCli(int argc, char **argv, const TCliStreams &io);

@@ -154,23 +154,34 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         };
     });
 
+    bool partial = false, allBlocks = false;
     auto *dump = mifare->add_subcommand("dump", "Read the card into a 1024-byte image file");
     dump->footer(Footer(
         "Reads every block the key opens: block 0 first, 16 bytes a block, the trailers as the\n"
-        "card shows them (key A reads as zeros). A sector map shows what could not be read;\n"
-        "the image holds zeros there and the exit status is 3."));
+        "card shows them (key A reads as zeros), and keeps a map of the blocks read beside the\n"
+        "image (FILE.map). A sector map shows what could not be read; then nothing is written\n"
+        "and the exit status is 3, unless --partial: the image (zeros where not read) and its\n"
+        "map are written, still with exit status 3."));
     dump->add_option("FILE", file, "The card image to write (replaced whole)")
         ->required()
         ->type_name("");
-    dump->callback([&] { run = [&] { return CmdMifareDump(io, card, file); }; });
+    dump->add_flag("--partial", partial,
+                   "Write the image and its map even when not every block could be read");
+    dump->callback([&] { run = [&] { return CmdMifareDump(io, card, file, partial); }; });
 
     auto *restoreData =
         mifare->add_subcommand("restore-data", "Write the data blocks of a card image to the card");
-    restoreData->footer(Footer("Block 0 (the maker's) and the sector trailers are never written."));
+    restoreData->footer(Footer(
+        "Block 0 (the maker's) and the sector trailers are never written, nor a block that the\n"
+        "map beside the image (FILE.map, written by dump) does not mark as read. An image\n"
+        "without a map is written only with --all-blocks."));
     restoreData->add_option("FILE", file, "The card image to read (1024 bytes)")
         ->required()
         ->type_name("");
-    restoreData->callback([&] { run = [&] { return CmdMifareRestoreData(io, card, file); }; });
+    restoreData->add_flag("--all-blocks", allBlocks,
+                          "Without a map beside the image: write every data block of it");
+    restoreData->callback(
+        [&] { run = [&] { return CmdMifareRestoreData(io, card, file, allBlocks); }; });
 
     try {
         app.parse(argc, argv);

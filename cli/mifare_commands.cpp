@@ -10,10 +10,12 @@
 #include "shell/ui_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <functional>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -320,13 +322,14 @@ int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
     return kExitOk;
 }
 
-int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file) {
+int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                  bool partial) {
     if (!ParseKey(o.Key)) return Fail(io, kExitUsage, "--key needs exactly 12 hex digits");
     TMifareSession m;
     if (const int status = Start(io, m, o)) return status;
     TCardImage image{};
     const std::string marks = WalkCard(
-        io, m, o, "reading", 'R', [](int, int) { return true; },
+        io, m, o, "reading", kMarkRead, [](int, int) { return true; },
         [&](int s, int b) {
             uint8_t data[16] = {};
             int16_t length = 0;
@@ -334,15 +337,64 @@ int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::str
             if (r == 0) PutCardBlock(image, s * kMifareBlocksPerSector + b, data);
             return r;
         });
-    io.out << SectorMap(marks, "R read, A authentication failed, E read failed, - not tried");
-    const std::string error = WriteFileAtomically(file, image.data(), image.size());
+    io.out << SectorMap(marks, kDumpLegend);
+    const int read = CountMarks(marks, kMarkRead);
+    // An image with holes would read as a card of zeros there: it replaces nothing unless
+    // asked for, and then only with the map that tells the holes apart.
+    if (read < kCardBlocks && !partial)
+        return Fail(io, kExitReaderFailed,
+                    std::to_string(read) + " of " + std::to_string(kCardBlocks) + " blocks read; " +
+                        file + " was not written (--partial writes what was read, with its map)");
+    std::string error = WriteFileAtomically(file, image.data(), image.size());
+    if (error.empty()) {
+        const std::string map = CardMapText(image, marks);
+        error = WriteFileAtomically(CardMapPath(file),
+                                    reinterpret_cast<const uint8_t *>(map.data()), map.size());
+    }
     if (!error.empty()) return Fail(io, kExitFile, error);
-    const int read = CountMarks(marks, 'R');
-    io.out << read << " of " << kCardBlocks << " blocks read into " << file << '\n';
+    io.out << read << " of " << kCardBlocks << " blocks read into " << file << " (map in "
+           << CardMapPath(file) << ")\n";
     return read == kCardBlocks ? kExitOk : kExitReaderFailed;
 }
 
-int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file) {
+namespace {
+
+// Which blocks of the image hold what a dump read: from the map beside it, or every block
+// when there is none and the user said so. The exit status when neither.
+int HeldBlocks(const TCliStreams &io, const std::string &file, const TCardImage &image,
+               bool allBlocks, std::string &held) {
+    const std::string mapPath = CardMapPath(file);
+    struct stat st;
+    if (::stat(mapPath.c_str(), &st) != 0 && errno == ENOENT) {
+        if (!allBlocks)
+            return Fail(io, kExitUsage,
+                        file + " has no read map beside it (" + mapPath +
+                            "), so blocks a dump could not read cannot be told from zeros; "
+                            "--all-blocks writes every data block of the image; nothing was "
+                            "written");
+        held.assign(kCardBlocks, kMarkRead);
+        return kExitOk;
+    }
+    std::vector<uint8_t> bytes;
+    const std::string error = ReadSettingsFile(mapPath, bytes);
+    if (!error.empty()) return Fail(io, kExitFile, error);
+    switch (ParseCardMap(std::string(bytes.begin(), bytes.end()), image, held)) {
+    case TCardMapCheck::Ok:
+        return kExitOk;
+    case TCardMapCheck::Malformed:
+        return Fail(io, kExitFile, mapPath + ": not a card image map; nothing was written");
+    case TCardMapCheck::OtherImage:
+        break;
+    }
+    return Fail(io, kExitFile,
+                mapPath + " belongs to another image than " + file +
+                    " (the image was changed after the dump); nothing was written");
+}
+
+} // namespace
+
+int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                         bool allBlocks) {
     std::vector<uint8_t> bytes;
     const std::string error = ReadSettingsFile(file, bytes);
     if (!error.empty()) return Fail(io, kExitFile, error);
@@ -351,18 +403,31 @@ int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const s
                     file + ": file is " + (bytes.size() > kSettingsFileBytes ? "over " : "") +
                         std::to_string(bytes.size()) + " bytes; a card image holds " +
                         std::to_string(kCardImageBytes));
+    TCardImage image{};
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    std::string held;
+    if (const int status = HeldBlocks(io, file, image, allBlocks, held)) return status;
     if (!ParseKey(o.Key)) return Fail(io, kExitUsage, "--key needs exactly 12 hex digits");
+    const auto wanted = [&](int s, int b) {
+        return RestoredBlock(s, b) && held[size_t(s * kMifareBlocksPerSector + b)] == kMarkRead;
+    };
     TMifareSession m;
     if (const int status = Start(io, m, o)) return status;
-    const std::string marks = WalkCard(io, m, o, "writing", 'W', RestoredBlock, [&](int s, int b) {
+    std::string marks = WalkCard(io, m, o, "writing", 'W', wanted, [&](int s, int b) {
         // The reader takes 32 bytes: the block, then 16 zeros (as the window sends it).
         uint8_t buffer[32] = {};
-        std::copy_n(bytes.begin() + (s * kMifareBlocksPerSector + b) * 16, 16, buffer);
+        std::copy_n(image.begin() + (s * kMifareBlocksPerSector + b) * 16, 16, buffer);
         return m.Link.RF_write(s, b, buffer, int16_t(sizeof buffer));
     });
+    for (int b = 0; b < kCardBlocks; ++b)
+        if (RestoredBlock(b / 4, b % 4) && !wanted(b / 4, b % 4)) marks[size_t(b)] = 'x';
     io.out << SectorMap(marks, "W written, A authentication failed, E write failed, - not tried, "
-                               ". left alone (block 0 and trailers)");
-    const int wanted = CountWanted(RestoredBlock), written = CountMarks(marks, 'W');
-    io.out << written << " of " << wanted << " data blocks written from " << file << '\n';
-    return written == wanted ? kExitOk : kExitReaderFailed;
+                               "x not in the image (the dump could not read it), . left alone "
+                               "(block 0 and trailers)");
+    const int toWrite = CountWanted(wanted), written = CountMarks(marks, 'W');
+    io.out << written << " of " << toWrite << " data blocks written from " << file;
+    if (const int missing = CountMarks(marks, 'x'))
+        io.out << "; " << missing << " the image does not hold left alone";
+    io.out << '\n';
+    return written == toWrite ? kExitOk : kExitReaderFailed;
 }

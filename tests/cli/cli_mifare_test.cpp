@@ -3,6 +3,8 @@
 // the card byte for byte.
 #include "cli_run.h"
 
+#include <functional>
+
 namespace {
 
 using namespace clitest;
@@ -68,7 +70,7 @@ TEST_F(CliMifare, DumpMapsWhatItCouldNotRead) {
     SetCardBlock(15, Trailer(other, kAccess, other)); // sector 3 has another key
     SetCardBlock(13, Pattern(13));
     const std::string file = File("card.bin");
-    Result r = Exec({"mifare", "dump", file});
+    Result r = Exec({"mifare", "dump", file, "--partial"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("  sector  3: A A A A\n  sector  4: R R R R\n"), std::string::npos)
         << r.out;
@@ -78,7 +80,7 @@ TEST_F(CliMifare, DumpMapsWhatItCouldNotRead) {
     EXPECT_EQ(ImageBlock(image, 13), Bytes(16, 0));
 
     // With that sector's key only that sector is read.
-    r = Exec({"mifare", "--key", "010203040506", "dump", file});
+    r = Exec({"mifare", "--key", "010203040506", "dump", file, "--partial"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("  sector  3: R R R R\n"), std::string::npos) << r.out;
     EXPECT_EQ(ImageBlock(ReadBytes(file), 13), Pattern(13));
@@ -208,7 +210,7 @@ TEST_F(CliMifare, RestoreDataWritesDataBlocksOnly) {
     WriteBytes(file, image);
     ASSERT_EQ(Exec({"mifare", "search"}).status, 0); // the card as it is
     const Bytes block0 = CardBlock(0);
-    const Result r = Exec({"mifare", "restore-data", file});
+    const Result r = Exec({"mifare", "restore-data", file, "--all-blocks"}); // no map
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("47 of 47 data blocks written"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  sector  0: . W W .\n  sector  1: W W W .\n"), std::string::npos)
@@ -229,6 +231,75 @@ TEST_F(CliMifare, RestoreDataWritesDataBlocksOnly) {
     EXPECT_NE(shortImage.err.find("file is 1000 bytes; a card image holds 1024"),
               std::string::npos);
     EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(CliMifare, WhatADumpCouldNotReadIsNeverWrittenAsZeros) {
+    for (int block : {1, 13, 14})
+        SetCardBlock(block, Pattern(block));
+    const std::string file = File("card.bin"), map = file + ".map";
+    Result r = Exec({"mifare", "dump", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes good = ReadBytes(file), goodMap = ReadBytes(map);
+    ASSERT_EQ(good.size(), 1024u);
+    EXPECT_NE(ReadText(map).find("  sector  3: R R R R\n"), std::string::npos) << ReadText(map);
+
+    // A wrong key reads nothing: the good dump and its map stay as they were.
+    r = Exec({"mifare", "--key", "000000000000", "dump", file});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("0 of 64 blocks read; " + file + " was not written"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadBytes(file), good);
+    EXPECT_EQ(ReadBytes(map), goodMap);
+
+    // Sector 3 under another key: --partial writes the image with its holes mapped.
+    const Bytes other = {1, 2, 3, 4, 5, 6};
+    SetCardBlock(15, Trailer(other, kAccess, other));
+    const std::string holes = File("holes.bin");
+    r = Exec({"mifare", "dump", holes, "--partial"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(ReadText(holes + ".map").find("  sector  3: A A A A\n"), std::string::npos);
+    // Restored onto a changed card, the holes leave sector 3 alone; the rest comes back.
+    SetCardBlock(1, Pattern(40));
+    SetCardBlock(13, Pattern(41));
+    r = Exec({"mifare", "restore-data", holes});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  sector  3: x x x .\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("44 of 44 data blocks written from " + holes +
+                         "; 3 the image does not hold left alone"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(CardBlock(1), Pattern(1));
+    EXPECT_EQ(CardBlock(13), Pattern(41));
+    EXPECT_EQ(CardBlock(14), Pattern(14));
+
+    // A map that is missing, broken or of another image: nothing reaches the card.
+    SetCardBlock(1, Pattern(40));
+    ClearMessages();
+    const Bytes holesMap = ReadBytes(holes + ".map");
+    Bytes changed = ReadBytes(holes);
+    changed[16] ^= 0xFF;
+    const struct {
+        std::function<void()> arrange;
+        int status;
+        const char *why;
+    } refused[] = {
+        {[&] { std::remove((holes + ".map").c_str()); }, 1, "--all-blocks"},
+        {[&] { WriteBytes(holes + ".map", Bytes(holesMap.begin(), holesMap.end() - 5)); }, 4,
+         "not a card image map"},
+        {[&] {
+             WriteBytes(holes + ".map", holesMap);
+             WriteBytes(holes, changed);
+         },
+         4, "belongs to another image"},
+    };
+    for (const auto &c : refused) {
+        c.arrange();
+        r = Exec({"mifare", "restore-data", holes});
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(CardBlock(1), Pattern(40));
 }
 
 TEST_F(CliMifare, NoCardOrNoReader) {
