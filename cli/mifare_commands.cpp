@@ -154,8 +154,10 @@ void Progress(const TCliStreams &io, const char *what, int done, int total) {
            << (done == total ? "\n" : "") << std::flush;
 }
 
-// Works through the card's blocks sector by sector, authenticating once per sector. After
-// anything failed the card is searched for again: a real card leaves its selected state then.
+// Works through the card's blocks sector by sector, authenticating before every block: a
+// reply names its command but not its block, so two reads (or writes) in a row would let a
+// reply held over from the first pass for the second's. After anything failed the card is
+// searched for again: a real card leaves its selected state then.
 // Returns a mark per block: `done`, 'A' authentication failed, 'E' the command failed,
 // '-' not tried (the card was lost), '.' left out on purpose.
 std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOptions &o,
@@ -165,7 +167,7 @@ std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOpti
     std::string marks(kCardBlocks, '.');
     bool searchFirst = false, lost = false;
     for (int sector = 0; sector < kMifareSectors; ++sector) {
-        bool authenticated = false, refused = false;
+        bool refused = false;
         for (int block = 0; block < kMifareBlocksPerSector; ++block) {
             char &mark = marks[size_t(sector * kMifareBlocksPerSector + block)];
             if (!wanted(sector, block)) continue;
@@ -179,18 +181,15 @@ std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOpti
                 continue;
             }
             searchFirst = false;
-            if (!authenticated &&
-                m.Link.RF_authentication(o.KeyB ? 1 : 0, sector, key.data()) != 0) {
+            if (m.Link.RF_authentication(o.KeyB ? 1 : 0, sector, key.data()) != 0) {
                 mark = 'A';
                 refused = searchFirst = true;
                 continue;
             }
-            authenticated = true;
             if (command(sector, block) == 0) {
                 mark = done;
             } else {
                 mark = 'E';
-                authenticated = false;
                 searchFirst = true;
             }
         }

@@ -4,6 +4,7 @@
 #include "cli_run.h"
 
 #include <functional>
+#include <random>
 
 namespace {
 
@@ -300,6 +301,79 @@ TEST_F(CliMifare, WhatADumpCouldNotReadIsNeverWrittenAsZeros) {
     }
     EXPECT_TRUE(Messages().empty());
     EXPECT_EQ(CardBlock(1), Pattern(40));
+}
+
+// Against a reader that garbles statuses, answers with an earlier command's reply or is
+// unplugged: exit status 0 only when the card (or the image) holds what was asked for, and a
+// failed dump never touches the image it was to replace.
+TEST_F(CliMifare, FaultyReaderNeverMakesAFailureLookLikeASuccess) {
+    for (int block : {4, 5})
+        SetCardBlock(block, ValueBlock(1000, uint8_t(block)));
+    const std::string file = File("card.bin");
+    ASSERT_EQ(Exec({"mifare", "dump", file}).status, 0);
+    Bytes image = ReadBytes(file);
+    const auto asRead = [&](int block) {
+        Bytes b = CardBlock(block);
+        if (block % 4 == 3) std::fill_n(b.begin(), 6, 0);
+        return b;
+    };
+    const unsigned seed = 19;
+    std::mt19937 rng(seed);
+    int successes = 0, failures = 0;
+    for (int run = 0; run < 40; ++run) {
+        // Per million: wrong status, stale reply first, stale reply after, unplugged.
+        const int scale = rng() % 2 ? 1 : 20;
+        std::string mix = std::to_string(seed + unsigned(run)) + ":0,0,0";
+        for (int perMillion : {1000, 0, 4000, 1000, 500})
+            mix += "," + std::to_string(perMillion * scale);
+        const int sector = int(rng() % 2), block = int(rng() % 3), address = sector * 4 + block;
+        const Bytes before = CardBlock(address);
+        const int op = int(rng() % 4);
+        const std::string what = "run " + std::to_string(run) + ", op " + std::to_string(op);
+        Result r;
+        if (op == 0) {
+            Bytes row(16);
+            for (auto &b : row)
+                b = uint8_t(rng());
+            r = Exec({"mifare", "write", std::to_string(sector), std::to_string(block), Hex(row)},
+                     {{"VR_FAULT_MIX", mix}});
+            if (r.status == 0) {
+                EXPECT_EQ(CardBlock(address), row) << what;
+            }
+        } else if (op == 1) {
+            const int32_t amount = int32_t(1 + rng() % 100);
+            r = Exec({"mifare", "value", "dec", std::to_string(sector), std::to_string(block),
+                      std::to_string(amount)},
+                     {{"VR_FAULT_MIX", mix}});
+            int32_t value = int32_t(uint32_t(before[0]) | uint32_t(before[1]) << 8 |
+                                    uint32_t(before[2]) << 16 | uint32_t(before[3]) << 24);
+            if (r.status == 0) {
+                EXPECT_EQ(before, ValueBlock(value, uint8_t(address))) << what;
+                EXPECT_EQ(CardBlock(address), ValueBlock(value - amount, uint8_t(address))) << what;
+            }
+        } else if (op == 2) {
+            r = Exec({"mifare", "dump", file}, {{"VR_FAULT_MIX", mix}});
+            const Bytes now = ReadBytes(file);
+            if (r.status == 0) {
+                for (int b = 0; b < 64; ++b)
+                    EXPECT_EQ(Bytes(now.begin() + b * 16, now.begin() + b * 16 + 16), asRead(b))
+                        << what << ", block " << b;
+                image = now;
+            } else {
+                EXPECT_EQ(now, image) << what;
+            }
+        } else {
+            r = Exec({"mifare", "restore-data", file}, {{"VR_FAULT_MIX", mix}});
+            for (int b = 1; b < 64 && r.status == 0; ++b) {
+                if (b % 4 == 3) continue;
+                EXPECT_EQ(CardBlock(b), Bytes(image.begin() + b * 16, image.begin() + b * 16 + 16))
+                    << what << ", block " << b;
+            }
+        }
+        (r.status == 0 ? successes : failures)++;
+    }
+    EXPECT_GT(successes, 5);
+    EXPECT_GT(failures, 5);
 }
 
 TEST_F(CliMifare, NoCardOrNoReader) {
