@@ -80,7 +80,8 @@ TCardMapCheck ParseCardMap(const std::string &text, const TCardImage &image, std
     const std::string header = kMapHeader;
     if (lines[0].size() != header.size() + 16 || lines[0].compare(0, header.size(), header) != 0)
         return TCardMapCheck::Malformed;
-    if (lines[1].rfind("sector map (", 0) != 0) return TCardMapCheck::Malformed;
+    if (lines[1] != std::string("sector map (") + kDumpLegend + "):")
+        return TCardMapCheck::Malformed;
     std::string found;
     for (int sector = 0; sector < kCardBlocks / 4; ++sector) {
         const std::string &line = lines[size_t(2 + sector)];
@@ -91,7 +92,7 @@ TCardMapCheck ParseCardMap(const std::string &text, const TCardImage &image, std
             return TCardMapCheck::Malformed;
         for (int b = 0; b < 4; ++b) {
             const char mark = line[n + size_t(2 * b) + 1];
-            if (line[n + size_t(2 * b)] != ' ' || !std::strchr("RAE-", mark) || mark == 0)
+            if (line[n + size_t(2 * b)] != ' ' || mark == 0 || !std::strchr("RAE-", mark))
                 return TCardMapCheck::Malformed;
             found += mark;
         }
