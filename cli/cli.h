@@ -56,12 +56,24 @@ enum class TValueOp { Init, Inc, Dec, Get };
 int CmdMifareSearch(const TCliStreams &io);
 int CmdMifareRead(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
                   const std::string &block);
+// What a write of block 3 was allowed: the trailer at all, access bits that lock the sector
+// for good, and a key A of zeros that is not the key in use.
+struct TTrailerPermissions {
+    bool Force = false, Permanent = false, ZeroKeyA = false;
+};
 int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
-                   const std::string &block, const std::string &hex, bool forceTrailer);
+                   const std::string &block, const std::string &hex,
+                   const TTrailerPermissions &allowed);
 int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
                    const std::string &sector, const std::string &block, const std::string &amount);
-int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file);
-int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file);
+// A dump that could not read every block writes nothing (exit status 3) unless `partial`:
+// then the image and its read map beside it are written, still with exit status 3.
+int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                  bool partial);
+// Writes the data blocks the map beside the image marks as read; without a map, every data
+// block only when `allBlocks`.
+int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                         bool allBlocks);
 
 // The whole program: parses the command line and runs the command; returns the exit status.
 int RunCli(int argc, char **argv, const TCliStreams &io);

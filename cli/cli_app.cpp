@@ -111,21 +111,28 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     read->add_option("BLOCK", block, "0 to 3 within the sector")->required()->type_name("");
     read->callback([&] { run = [&] { return CmdMifareRead(io, card, sector, block); }; });
 
-    bool forceTrailer = false;
+    TTrailerPermissions trailer;
     auto *write = mifare->add_subcommand("write", "Write one block");
     write->footer(Footer(
         "A row of fewer than 32 digits is filled with zeros. Block 3, the sector trailer (key A,\n"
         "access bits, a user byte, key B), is written only with --force-trailer, whole, and with\n"
-        "access bits that keep their complement rule (a sector with broken ones is lost)."));
+        "access bits that keep their complement rule (a sector with broken ones is lost).\n"
+        "Access bits that no key could ever change again also need --allow-permanent; a key A\n"
+        "of zeros (how a trailer that was read shows key A) other than --key needs\n"
+        "--allow-zero-key-a."));
     write->add_option("SECTOR", sector, "0 to 15")->required()->type_name("");
     write->add_option("BLOCK", block, "0 to 3 within the sector")->required()->type_name("");
     write->add_option("HEX", data, "The block's bytes, up to 32 hex digits")
         ->required()
         ->type_name("");
-    write->add_flag("--force-trailer", forceTrailer,
+    write->add_flag("--force-trailer", trailer.Force,
                     "Allow writing block 3 (keys and access bits)");
+    write->add_flag("--allow-permanent", trailer.Permanent,
+                    "With --force-trailer: allow access bits that lock the sector for good");
+    write->add_flag("--allow-zero-key-a", trailer.ZeroKeyA,
+                    "With --force-trailer: allow key A 000000000000 while --key is another key");
     write->callback(
-        [&] { run = [&] { return CmdMifareWrite(io, card, sector, block, data, forceTrailer); }; });
+        [&] { run = [&] { return CmdMifareWrite(io, card, sector, block, data, trailer); }; });
 
     auto *value = mifare->add_subcommand("value", "Use a data block as a value block");
     value->footer(Footer("init sets the value, inc and dec add and take away the AMOUNT, get "
@@ -147,23 +154,34 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         };
     });
 
+    bool partial = false, allBlocks = false;
     auto *dump = mifare->add_subcommand("dump", "Read the card into a 1024-byte image file");
     dump->footer(Footer(
         "Reads every block the key opens: block 0 first, 16 bytes a block, the trailers as the\n"
-        "card shows them (key A reads as zeros). A sector map shows what could not be read;\n"
-        "the image holds zeros there and the exit status is 3."));
+        "card shows them (key A reads as zeros), and keeps a map of the blocks read beside the\n"
+        "image (FILE.map). A sector map shows what could not be read; then nothing is written\n"
+        "and the exit status is 3, unless --partial: the image (zeros where not read) and its\n"
+        "map are written, still with exit status 3."));
     dump->add_option("FILE", file, "The card image to write (replaced whole)")
         ->required()
         ->type_name("");
-    dump->callback([&] { run = [&] { return CmdMifareDump(io, card, file); }; });
+    dump->add_flag("--partial", partial,
+                   "Write the image and its map even when not every block could be read");
+    dump->callback([&] { run = [&] { return CmdMifareDump(io, card, file, partial); }; });
 
     auto *restoreData =
         mifare->add_subcommand("restore-data", "Write the data blocks of a card image to the card");
-    restoreData->footer(Footer("Block 0 (the maker's) and the sector trailers are never written."));
+    restoreData->footer(Footer(
+        "Block 0 (the maker's) and the sector trailers are never written, nor a block that the\n"
+        "map beside the image (FILE.map, written by dump) does not mark as read. An image\n"
+        "without a map is written only with --all-blocks."));
     restoreData->add_option("FILE", file, "The card image to read (1024 bytes)")
         ->required()
         ->type_name("");
-    restoreData->callback([&] { run = [&] { return CmdMifareRestoreData(io, card, file); }; });
+    restoreData->add_flag("--all-blocks", allBlocks,
+                          "Without a map beside the image: write every data block of it");
+    restoreData->callback(
+        [&] { run = [&] { return CmdMifareRestoreData(io, card, file, allBlocks); }; });
 
     try {
         app.parse(argc, argv);

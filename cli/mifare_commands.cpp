@@ -4,15 +4,18 @@
 #include "card_image.h"
 #include "cli.h"
 #include "config/settings_file.h"
+#include "contactless/mifare_access.h"
 #include "contactless/mifare_operations.h"
 #include "contactless/mifare_text.h"
 #include "shell/ui_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <functional>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -26,15 +29,20 @@ class TCliMifareWindow : public TMifareWindow {
     }
     bool KeyB(bool) override { return UseKeyB; }
     void Message(const std::string &text) override { Last = text; }
-    // The trailer question is answered by --force-trailer.
-    bool Ask(const std::string &, const std::string &) override { return ForceTrailer; }
+    // The trailer's questions are answered by the command line's permissions.
+    bool Ask(const std::string &caption, const std::string &) override {
+        if (caption == kPermanentCaption) return Allowed.Permanent;
+        if (caption == kZeroKeyACaption) return Allowed.ZeroKeyA;
+        return Allowed.Force;
+    }
     void SetEnabled(bool) override {}
     void Pause(int milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 
     std::string Fields[int(TMifareField::PurseBlock) + 1];
-    bool UseKeyB = false, ForceTrailer = false;
+    bool UseKeyB = false;
+    TTrailerPermissions Allowed;
     std::string Last; // the last box's text
 };
 
@@ -146,8 +154,10 @@ void Progress(const TCliStreams &io, const char *what, int done, int total) {
            << (done == total ? "\n" : "") << std::flush;
 }
 
-// Works through the card's blocks sector by sector, authenticating once per sector. After
-// anything failed the card is searched for again: a real card leaves its selected state then.
+// Works through the card's blocks sector by sector, authenticating before every block: a
+// reply names its command but not its block, so two reads (or writes) in a row would let a
+// reply held over from the first pass for the second's. After anything failed the card is
+// searched for again: a real card leaves its selected state then.
 // Returns a mark per block: `done`, 'A' authentication failed, 'E' the command failed,
 // '-' not tried (the card was lost), '.' left out on purpose.
 std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOptions &o,
@@ -157,7 +167,7 @@ std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOpti
     std::string marks(kCardBlocks, '.');
     bool searchFirst = false, lost = false;
     for (int sector = 0; sector < kMifareSectors; ++sector) {
-        bool authenticated = false, refused = false;
+        bool refused = false;
         for (int block = 0; block < kMifareBlocksPerSector; ++block) {
             char &mark = marks[size_t(sector * kMifareBlocksPerSector + block)];
             if (!wanted(sector, block)) continue;
@@ -171,18 +181,15 @@ std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOpti
                 continue;
             }
             searchFirst = false;
-            if (!authenticated &&
-                m.Link.RF_authentication(o.KeyB ? 1 : 0, sector, key.data()) != 0) {
+            if (m.Link.RF_authentication(o.KeyB ? 1 : 0, sector, key.data()) != 0) {
                 mark = 'A';
                 refused = searchFirst = true;
                 continue;
             }
-            authenticated = true;
             if (command(sector, block) == 0) {
                 mark = done;
             } else {
                 mark = 'E';
-                authenticated = false;
                 searchFirst = true;
             }
         }
@@ -218,7 +225,8 @@ int CmdMifareRead(const TCliStreams &io, const TMifareOptions &o, const std::str
 }
 
 int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::string &sector,
-                   const std::string &block, const std::string &hex, bool forceTrailer) {
+                   const std::string &block, const std::string &hex,
+                   const TTrailerPermissions &allowed) {
     if (const int status = CheckTarget(io, o, sector, block)) return status;
     std::string row = hex;
     const int b = *ParseIndex(block, 3);
@@ -236,10 +244,22 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
                         "the access bits (digits 13 to 18) break the complement rule and would "
                         "block the sector for good; nothing was written");
         }
-        if (!forceTrailer)
+        if (!allowed.Force)
             return Fail(io, kExitUsage,
                         "block 3 is the sector trailer (keys and access bits): writing it needs "
                         "--force-trailer; nothing was written");
+        const TMifareBlock trailer = *ParseRow(row);
+        const TTrailerOutlook outlook = ReviewTrailer(trailer);
+        if (outlook.Permanent() && !allowed.Permanent)
+            return Fail(io, kExitUsage,
+                        PermanentTrailerText(outlook, *ParseIndex(sector, kMifareSectors - 1)) +
+                            " Writing these access bits needs --force-trailer --allow-permanent; "
+                            "nothing was written");
+        if (ZeroKeyAChangesKey(trailer, *ParseKey(o.Key)) && !allowed.ZeroKeyA)
+            return Fail(io, kExitUsage,
+                        "key A (digits 1 to 12) is 000000000000, as a trailer that was read shows "
+                        "it, and would replace the sector's key A; --allow-zero-key-a writes it "
+                        "anyway; nothing was written");
     }
     if (!NormalizeHexField(row) || !ParseRow(row))
         return Fail(io, kExitUsage, "the block data must be 1 to 32 hex digits");
@@ -247,7 +267,7 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
     TMifareSession m;
     if (const int status = Start(io, m, o)) return status;
     TCliMifareWindow &w = m.Window;
-    w.ForceTrailer = forceTrailer;
+    w.Allowed = allowed;
     w.Fields[int(TMifareField::Key)] = o.Key;
     w.Fields[int(TMifareField::Sector)] = sector;
     w.Fields[int(TMifareField::Block)] = block;
@@ -301,13 +321,14 @@ int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
     return kExitOk;
 }
 
-int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file) {
+int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                  bool partial) {
     if (!ParseKey(o.Key)) return Fail(io, kExitUsage, "--key needs exactly 12 hex digits");
     TMifareSession m;
     if (const int status = Start(io, m, o)) return status;
     TCardImage image{};
     const std::string marks = WalkCard(
-        io, m, o, "reading", 'R', [](int, int) { return true; },
+        io, m, o, "reading", kMarkRead, [](int, int) { return true; },
         [&](int s, int b) {
             uint8_t data[16] = {};
             int16_t length = 0;
@@ -315,15 +336,64 @@ int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::str
             if (r == 0) PutCardBlock(image, s * kMifareBlocksPerSector + b, data);
             return r;
         });
-    io.out << SectorMap(marks, "R read, A authentication failed, E read failed, - not tried");
-    const std::string error = WriteFileAtomically(file, image.data(), image.size());
+    io.out << SectorMap(marks, kDumpLegend);
+    const int read = CountMarks(marks, kMarkRead);
+    // An image with holes would read as a card of zeros there: it replaces nothing unless
+    // asked for, and then only with the map that tells the holes apart.
+    if (read < kCardBlocks && !partial)
+        return Fail(io, kExitReaderFailed,
+                    std::to_string(read) + " of " + std::to_string(kCardBlocks) + " blocks read; " +
+                        file + " was not written (--partial writes what was read, with its map)");
+    std::string error = WriteFileAtomically(file, image.data(), image.size());
+    if (error.empty()) {
+        const std::string map = CardMapText(image, marks);
+        error = WriteFileAtomically(CardMapPath(file),
+                                    reinterpret_cast<const uint8_t *>(map.data()), map.size());
+    }
     if (!error.empty()) return Fail(io, kExitFile, error);
-    const int read = CountMarks(marks, 'R');
-    io.out << read << " of " << kCardBlocks << " blocks read into " << file << '\n';
+    io.out << read << " of " << kCardBlocks << " blocks read into " << file << " (map in "
+           << CardMapPath(file) << ")\n";
     return read == kCardBlocks ? kExitOk : kExitReaderFailed;
 }
 
-int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file) {
+namespace {
+
+// Which blocks of the image hold what a dump read: from the map beside it, or every block
+// when there is none and the user said so. The exit status when neither.
+int HeldBlocks(const TCliStreams &io, const std::string &file, const TCardImage &image,
+               bool allBlocks, std::string &held) {
+    const std::string mapPath = CardMapPath(file);
+    struct stat st;
+    if (::stat(mapPath.c_str(), &st) != 0 && errno == ENOENT) {
+        if (!allBlocks)
+            return Fail(io, kExitUsage,
+                        file + " has no read map beside it (" + mapPath +
+                            "), so blocks a dump could not read cannot be told from zeros; "
+                            "--all-blocks writes every data block of the image; nothing was "
+                            "written");
+        held.assign(kCardBlocks, kMarkRead);
+        return kExitOk;
+    }
+    std::vector<uint8_t> bytes;
+    const std::string error = ReadSettingsFile(mapPath, bytes);
+    if (!error.empty()) return Fail(io, kExitFile, error);
+    switch (ParseCardMap(std::string(bytes.begin(), bytes.end()), image, held)) {
+    case TCardMapCheck::Ok:
+        return kExitOk;
+    case TCardMapCheck::Malformed:
+        return Fail(io, kExitFile, mapPath + ": not a card image map; nothing was written");
+    case TCardMapCheck::OtherImage:
+        break;
+    }
+    return Fail(io, kExitFile,
+                mapPath + " belongs to another image than " + file +
+                    " (the image was changed after the dump); nothing was written");
+}
+
+} // namespace
+
+int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
+                         bool allBlocks) {
     std::vector<uint8_t> bytes;
     const std::string error = ReadSettingsFile(file, bytes);
     if (!error.empty()) return Fail(io, kExitFile, error);
@@ -332,18 +402,31 @@ int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const s
                     file + ": file is " + (bytes.size() > kSettingsFileBytes ? "over " : "") +
                         std::to_string(bytes.size()) + " bytes; a card image holds " +
                         std::to_string(kCardImageBytes));
+    TCardImage image{};
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    std::string held;
+    if (const int status = HeldBlocks(io, file, image, allBlocks, held)) return status;
     if (!ParseKey(o.Key)) return Fail(io, kExitUsage, "--key needs exactly 12 hex digits");
+    const auto wanted = [&](int s, int b) {
+        return RestoredBlock(s, b) && held[size_t(s * kMifareBlocksPerSector + b)] == kMarkRead;
+    };
     TMifareSession m;
     if (const int status = Start(io, m, o)) return status;
-    const std::string marks = WalkCard(io, m, o, "writing", 'W', RestoredBlock, [&](int s, int b) {
+    std::string marks = WalkCard(io, m, o, "writing", 'W', wanted, [&](int s, int b) {
         // The reader takes 32 bytes: the block, then 16 zeros (as the window sends it).
         uint8_t buffer[32] = {};
-        std::copy_n(bytes.begin() + (s * kMifareBlocksPerSector + b) * 16, 16, buffer);
+        std::copy_n(image.begin() + (s * kMifareBlocksPerSector + b) * 16, 16, buffer);
         return m.Link.RF_write(s, b, buffer, int16_t(sizeof buffer));
     });
+    for (int b = 0; b < kCardBlocks; ++b)
+        if (RestoredBlock(b / 4, b % 4) && !wanted(b / 4, b % 4)) marks[size_t(b)] = 'x';
     io.out << SectorMap(marks, "W written, A authentication failed, E write failed, - not tried, "
-                               ". left alone (block 0 and trailers)");
-    const int wanted = CountWanted(RestoredBlock), written = CountMarks(marks, 'W');
-    io.out << written << " of " << wanted << " data blocks written from " << file << '\n';
-    return written == wanted ? kExitOk : kExitReaderFailed;
+                               "x not in the image (the dump could not read it), . left alone "
+                               "(block 0 and trailers)");
+    const int toWrite = CountWanted(wanted), written = CountMarks(marks, 'W');
+    io.out << written << " of " << toWrite << " data blocks written from " << file;
+    if (const int missing = CountMarks(marks, 'x'))
+        io.out << "; " << missing << " the image does not hold left alone";
+    io.out << '\n';
+    return written == toWrite ? kExitOk : kExitReaderFailed;
 }

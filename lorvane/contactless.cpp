@@ -2,6 +2,8 @@
 #include "lorvane.h"
 #include "transport.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace lorvane {
@@ -9,6 +11,8 @@ namespace {
 
 constexpr int kDataTooLong = -100, kNoEndByte = -102, kReplyTooShort = -103,
               kReplyTooLongUnstuffed = -104;
+// Internal only: a reply of another command, never returned.
+constexpr int kOtherCommand = -1000;
 constexpr int kMaxData = 251;
 constexpr int kAreaSize = 512;
 constexpr uint8_t kLead = 0xA8, kStart = 0x02, kEnd = 0x03, kEscape = 0x10;
@@ -30,6 +34,32 @@ int NeedBlock(int r, const Reply &reply, int blockLength) {
 
 bool NeedsEscape(uint8_t b) {
     return b == kStart || b == kEnd || b == kEscape;
+}
+
+// Unstuffs a reply into `reply`; its status, a malformed reply's code, or kOtherCommand when
+// the echo or the checksum does not match the command `code`.
+int Unpack(const unsigned char *raw, int length, uint8_t code, Reply &reply) {
+    int end = length - 1;
+    while (end >= 0 && raw[end] != kEnd)
+        --end;
+    if (end < 0) return kNoEndByte;
+
+    std::memset(reply.area, 0, sizeof reply.area);
+    int size = 0;
+    for (int i = 0; i <= end; ++i) {
+        uint8_t b = raw[i];
+        if (b == kEscape && i < end) b = raw[++i];
+        if (size == kAreaSize) return kReplyTooLongUnstuffed;
+        reply.area[size++] = b;
+    }
+    if (size <= 7) return kReplyTooShort;
+    // The checksum sums the length, the echo, the status and the data.
+    uint8_t sum = 0;
+    for (int i = 3; i < size - 2; ++i)
+        sum = uint8_t(sum + reply.area[i]);
+    if (reply.area[4] != code || reply.area[size - 2] != sum) return kOtherCommand;
+    reply.size = size;
+    return reply.data(0);
 }
 
 int RoundTrip(uint8_t code, const uint8_t *data, int count, Reply &reply) {
@@ -63,28 +93,21 @@ int RoundTrip(uint8_t code, const uint8_t *data, int count, Reply &reply) {
     char trace[2048];
     r = Write(message, m, trace);
     if (r != 0) return r;
-    unsigned char raw[1024];
-    std::memset(raw, 0, sizeof raw);
-    int length = 0;
-    r = Read(raw, &length, trace);
-    if (r != 0) return r;
-
-    int end = length - 1;
-    while (end >= 0 && raw[end] != kEnd)
-        --end;
-    if (end < 0) return kNoEndByte;
-
-    std::memset(reply.area, 0, sizeof reply.area);
-    int size = 0;
-    for (int i = 0; i <= end; ++i) {
-        uint8_t b = raw[i];
-        if (b == kEscape && i < end) b = raw[++i];
-        if (size == kAreaSize) return kReplyTooLongUnstuffed;
-        reply.area[size++] = b;
+    // A reply that answers another command (a late or stale one) is dropped and the read goes
+    // on; dropped replies do not extend the wait for the right one.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        unsigned char raw[1024];
+        std::memset(raw, 0, sizeof raw);
+        int length = 0;
+        r = Read(raw, &length, trace, int(std::max<long long>(left.count(), 0)));
+        if (r != 0) return r;
+        r = Unpack(raw, length, code, reply);
+        if (r != kOtherCommand) return r;
     }
-    if (size <= 7) return kReplyTooShort;
-    reply.size = size;
-    return reply.data(0);
 }
 
 uint8_t BlockAddress(int sector, int block) {

@@ -52,6 +52,13 @@
  *     blocked, the next HID_WRITE waits for it within its own 2000 ms.
  *   - Input reports that were queued before a message is written (a late reply to an earlier
  *     attempt, for example) are discarded by HID_WRITE before it writes the message.
+ *   - A contactless reply must answer the command sent: its command echo must be the command's
+ *     code and its checksum (length, echo, status and data summed, modulo 256) must add up. A
+ *     reply that fails either check (a late or stale reply of an earlier command, or a garbled
+ *     one) is dropped, as if it had not arrived, and the read goes on; dropped replies do not
+ *     extend the 5000 ms wait for the reply's first report, after which the command returns
+ *     -92. A reply without an end byte, or too short or too long to be checked, still fails
+ *     with -102 .. -104.
  *   - The library never writes past the caller's areas: HID_WRITE reads `count` bytes,
  *     HID_READ writes at most 1024 reply bytes, the trace text never exceeds 2047
  *     characters plus its NUL (the trace of a long transfer is cut; the transfer itself is
@@ -103,9 +110,10 @@ LORVANE_API int HID_READ(unsigned char *reply, int *length, int mode, char *trac
 LORVANE_API void HID_SetMessagePump(void (*pump)(void *ctx), void *ctx);
 
 /* Contactless commands. Each one runs a fresh HID_Init, writes one command frame and reads
- * its reply; it returns the first nonzero result of these steps, -95 or -100 .. -104 (see
- * above), or the reply's status byte. Outputs are written only when 0 is returned.
- * Block address = sector * 4 + block (one byte). Values are signed 32-bit. */
+ * its reply (replies of other commands are dropped, see above); it returns the first nonzero
+ * result of these steps, -95 or -100 .. -104 (see above), or the reply's status byte.
+ * Outputs are written only when 0 is returned. Block address = sector * 4 + block (one
+ * byte). Values are signed 32-bit. */
 /* Antenna on (nonzero) or off (0). */
 LORVANE_API int RF_Antenna_Sta(int on);
 LORVANE_API int RF_Init_Type(int type); /* 0: type A, 1: type B, other: '1' */

@@ -40,7 +40,7 @@ constexpr int kMaxWriteCount = 2047;
 constexpr int kMaxReplyPayload = 1024;
 constexpr int kTraceLimit = 2047; // characters, the NUL comes after
 constexpr auto kWriteTimeout = std::chrono::milliseconds(2000);
-constexpr auto kReadTimeout = std::chrono::milliseconds(5000);
+constexpr auto kReadTimeout = std::chrono::milliseconds(kReadTimeoutMs);
 // The pump is promised at least every 20 ms. A wait that ran the full 20 ms would always
 // overshoot by the wake-up's latency, so waits end 15 ms after the pump last started.
 constexpr auto kPumpWait = std::chrono::milliseconds(15);
@@ -375,7 +375,7 @@ int Write(const unsigned char *frame, int count, char *trace) {
     return 0;
 }
 
-int Read(unsigned char *reply, int *length, char *trace) {
+int Read(unsigned char *reply, int *length, char *trace, int firstReportMs) {
     if (!reply || !length) return kNoBuffer;
     if (!gDevice) return kNoDevice;
     Trace text(trace);
@@ -384,7 +384,7 @@ int Read(unsigned char *reply, int *length, char *trace) {
 
     Pump();
     std::memset(report, 0, size_t(n));
-    int r = ReadReport(report, n, Clock::now() + kReadTimeout);
+    int r = ReadReport(report, n, Clock::now() + std::chrono::milliseconds(firstReportMs));
     if (r == 0) return kTimeout;
     if (r < 0) return kIoError;
     text.bytes(report, n);

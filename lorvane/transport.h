@@ -9,7 +9,10 @@ namespace lorvane {
 
 int Init();
 int Write(const unsigned char *frame, int count, char *trace);
-int Read(unsigned char *reply, int *length, char *trace);
+// `firstReportMs`: how long to wait for the reply's first report (the continuation reports
+// get the full 5000 ms each).
+constexpr int kReadTimeoutMs = 5000;
+int Read(unsigned char *reply, int *length, char *trace, int firstReportMs = kReadTimeoutMs);
 
 // One transfer at a time: an export entered while another runs (from the message pump, or
 // from a second thread) gets -95 instead of racing the device state.

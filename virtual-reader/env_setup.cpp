@@ -154,6 +154,16 @@ __attribute__((constructor)) void SetUpFromEnvironment() {
     if (EnvFlag("VR_FAIL_WHEN_EMPTY", on)) vr_set_fail_when_empty(on);
     if (EnvFlag("VR_ACCESS_CONDITIONS", on)) vr_set_access_conditions(on);
     if (const char *v = Env("VR_REPORT_DELAY_US")) vr_set_report_delay_us(std::atoi(v));
+    // "7:0,20000,0,...": the seed, then per million for faults 1, 2, ... (vr_set_fault_mix).
+    if (const char *v = Env("VR_FAULT_MIX")) {
+        int perMillion[VR_FAULT_KINDS] = {};
+        const char *at = std::strchr(v, ':');
+        for (int k = 1; at && k < VR_FAULT_KINDS; ++k) {
+            perMillion[k] = std::atoi(at + 1);
+            at = std::strchr(at + 1, ',');
+        }
+        vr_set_fault_mix(unsigned(std::strtoul(v, nullptr, 10)), perMillion);
+    }
     // "A9:41,AA:31": command byte and the status it is answered with, both in hex.
     if (const char *v = Env("VR_COMMAND_STATUS")) {
         std::string list = v;

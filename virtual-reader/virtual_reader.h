@@ -54,6 +54,8 @@
  *   VR_ACCESS_CONDITIONS=1     vr_set_access_conditions(1)
  *   VR_REPORT_DELAY_US=n       vr_set_report_delay_us(n)
  *   VR_COMMAND_STATUS=A9:41,.. vr_set_command_status for each command:status pair (hex)
+ *   VR_FAULT_MIX=seed:p1,p2,.. vr_set_fault_mix(seed, {0, p1, p2, ...}): per million for
+ *                              faults 1, 2, ... (decimal; missing ones are 0)
  * and when the process ends normally:
  *   VR_MESSAGE_LOG=path        appends every message it was sent (vr_message), one a line in
  *                              hex, command byte first.

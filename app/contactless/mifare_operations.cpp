@@ -1,5 +1,6 @@
 #include "contactless/mifare_operations.h"
 
+#include "contactless/mifare_access.h"
 #include "contactless/mifare_text.h"
 
 #include <algorithm>
@@ -184,6 +185,15 @@ void MifareWriteCard(const TRfidLink &link, TMifareWindow &w) {
             return;
         }
         if (!w.Ask(kTrailerCaption, kTrailerQuestion)) return;
+        // What cannot be undone, or changes a key unseen, needs a Yes of its own.
+        const TMifareBlock trailer = *ParseRow(row);
+        const TTrailerOutlook outlook = ReviewTrailer(trailer);
+        if (outlook.Permanent() &&
+            !w.Ask(kPermanentCaption,
+                   PermanentTrailerText(outlook, t->sector) + kPermanentQuestion))
+            return;
+        if (ZeroKeyAChangesKey(trailer, t->key) && !w.Ask(kZeroKeyACaption, kZeroKeyAQuestion))
+            return;
     }
     const auto bytes = ParseRow(row);
     if (!bytes) {

@@ -59,6 +59,15 @@ inline constexpr const char *kBadRow = "Please Input HEX Data for the Block (at 
 inline constexpr const char *kBadTrailer =
     "Block 3 was not written: it needs 32 HEX digits whose access bits (digits 13 to 18) are "
     "valid";
+// The questions after the trailer question, each answered No by default: a trailer that
+// locks the sector for good (the text says what is lost), and a key A of zeros.
+inline constexpr const char *kPermanentCaption = "Block 3 would lock the sector for good";
+inline constexpr const char *kPermanentQuestion = " Write block 3 anyway?";
+inline constexpr const char *kZeroKeyACaption = "Key A would become 000000000000";
+inline constexpr const char *kZeroKeyAQuestion =
+    "Key A in this row (digits 1 to 12) is 000000000000, which is what a trailer that was read "
+    "shows in place of the real key. Writing it changes the sector's key A to 000000000000. "
+    "Write block 3 anyway?";
 inline constexpr const char *kPurseOnTrailer =
     "Block 3 holds the sector's keys and cannot be a purse";
 

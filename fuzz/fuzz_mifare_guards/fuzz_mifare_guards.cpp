@@ -1,6 +1,8 @@
 // Whatever the user types and whatever the library answers, the Mifare operations never send
-// a trailer with broken access bits, a value operation on a trailer, an address outside the
-// card or a write of another length than 32; and the text conversions agree with each other.
+// a trailer with broken access bits (nor one that locks its sector without a second Yes), a
+// value operation on a trailer, an address outside the card or a write of another length than
+// 32; and the text conversions agree with each other.
+#include "contactless/mifare_access.h"
 #include "contactless/mifare_operations.h"
 #include "contactless/mifare_text.h"
 
@@ -15,6 +17,7 @@ namespace {
 
 const uint8_t *gResults = nullptr; // one byte per entry point call; 0 = success
 size_t gResultCount = 0, gNext = 0;
+int gQuestions = 0; // questions answered Yes in this run
 
 int NextResult() {
     const uint8_t b = gNext < gResultCount ? gResults[gNext] : 0;
@@ -78,6 +81,12 @@ int Write(int sector, int block, const uint8_t *data, int16_t count) {
     for (int i = 16; i < 32; ++i)
         if (data[i] != 0) __builtin_trap();
     if (block == 3 && !AccessBytesConsistent(data[6], data[7], data[8])) __builtin_trap();
+    // A trailer that cannot be undone needs a Yes of its own after the trailer question.
+    if (block == 3) {
+        TMifareBlock trailer;
+        std::memcpy(trailer.data(), data, 16);
+        if (ReviewTrailer(trailer).Permanent() && gQuestions < 2) __builtin_trap();
+    }
     return NextResult();
 }
 int ValueOp(int sector, int block, int32_t value) {
@@ -102,7 +111,10 @@ class FuzzWindow : public TMifareWindow {
     void SetText(TMifareField f, const std::string &text) override { fields[int(f)] = text; }
     bool KeyB(bool) override { return keyB; }
     void Message(const std::string &) override {}
-    bool Ask(const std::string &, const std::string &) override { return answer; }
+    bool Ask(const std::string &, const std::string &) override {
+        gQuestions += answer;
+        return answer;
+    }
     void SetEnabled(bool on) override {
         enabled += on ? 1 : -1;
         if (enabled < 0 || enabled > 1) __builtin_trap();
@@ -156,6 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     gResults = data + 2;
     gResultCount = resultBytes;
     gNext = 0;
+    gQuestions = 0;
 
     // The rest: the twelve fields, separated by newlines.
     FuzzWindow w;

@@ -3,6 +3,9 @@
 // the card byte for byte.
 #include "cli_run.h"
 
+#include <functional>
+#include <random>
+
 namespace {
 
 using namespace clitest;
@@ -68,7 +71,7 @@ TEST_F(CliMifare, DumpMapsWhatItCouldNotRead) {
     SetCardBlock(15, Trailer(other, kAccess, other)); // sector 3 has another key
     SetCardBlock(13, Pattern(13));
     const std::string file = File("card.bin");
-    Result r = Exec({"mifare", "dump", file});
+    Result r = Exec({"mifare", "dump", file, "--partial"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("  sector  3: A A A A\n  sector  4: R R R R\n"), std::string::npos)
         << r.out;
@@ -78,7 +81,7 @@ TEST_F(CliMifare, DumpMapsWhatItCouldNotRead) {
     EXPECT_EQ(ImageBlock(image, 13), Bytes(16, 0));
 
     // With that sector's key only that sector is read.
-    r = Exec({"mifare", "--key", "010203040506", "dump", file});
+    r = Exec({"mifare", "--key", "010203040506", "dump", file, "--partial"});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.out.find("  sector  3: R R R R\n"), std::string::npos) << r.out;
     EXPECT_EQ(ImageBlock(ReadBytes(file), 13), Pattern(13));
@@ -106,6 +109,47 @@ TEST_F(CliMifare, TrailerWritesNeedForceAndAWholeValidRow) {
     const Result r = Exec({"mifare", "write", "1", "3", good, "--force-trailer"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(CardBlock(7), FromHex(good));
+}
+
+TEST_F(CliMifare, TrailersThatCannotBeUndoneNeedTheirOwnFlag) {
+    // Access bits 111 throughout, and key A as a read of the trailer shows it.
+    const std::string locking = "7B3E51A9C4D600F0FF69B0B1B2B3B4B5";
+    const Result read = Exec({"mifare", "read", "2", "3"});
+    ASSERT_EQ(read.status, 0) << read.err;
+    const std::string asRead = read.out.substr(0, 32);
+    EXPECT_EQ(asRead, "000000000000FF0780697B3E51A9C4D6");
+    const Bytes before = CardBlock(11);
+    ClearMessages();
+    const struct {
+        std::vector<std::string> args;
+        const char *why;
+    } refused[] = {
+        {{"mifare", "write", "2", "3", locking, "--force-trailer"},
+         "Sector 2 would be locked for good"},
+        {{"mifare", "write", "2", "3", locking, "--force-trailer", "--allow-zero-key-a"},
+         "needs --force-trailer --allow-permanent"},
+        {{"mifare", "write", "2", "3", asRead, "--force-trailer"}, "--allow-zero-key-a"},
+        {{"mifare", "write", "2", "3", asRead, "--force-trailer", "--allow-permanent"},
+         "would replace the sector's key A"},
+    };
+    for (const auto &r : refused) {
+        const Result result = Exec(r.args);
+        EXPECT_EQ(result.status, 1) << testing::PrintToString(r.args);
+        EXPECT_NE(result.err.find(r.why), std::string::npos) << result.err;
+    }
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(CardBlock(11), before);
+
+    // Said explicitly, each is written; a zero key A is the key in use afterwards.
+    Result r = Exec({"mifare", "write", "2", "3", asRead, "--force-trailer", "--allow-zero-key-a"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CardBlock(11), FromHex(asRead));
+    r = Exec({"mifare", "--key", "000000000000", "write", "2", "3", asRead, "--force-trailer"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = Exec({"mifare", "--key", "000000000000", "write", "2", "3", locking, "--force-trailer",
+              "--allow-permanent"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(CardBlock(11), FromHex(locking));
 }
 
 TEST_F(CliMifare, WriteAndReadADataBlock) {
@@ -167,7 +211,7 @@ TEST_F(CliMifare, RestoreDataWritesDataBlocksOnly) {
     WriteBytes(file, image);
     ASSERT_EQ(Exec({"mifare", "search"}).status, 0); // the card as it is
     const Bytes block0 = CardBlock(0);
-    const Result r = Exec({"mifare", "restore-data", file});
+    const Result r = Exec({"mifare", "restore-data", file, "--all-blocks"}); // no map
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("47 of 47 data blocks written"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  sector  0: . W W .\n  sector  1: W W W .\n"), std::string::npos)
@@ -188,6 +232,148 @@ TEST_F(CliMifare, RestoreDataWritesDataBlocksOnly) {
     EXPECT_NE(shortImage.err.find("file is 1000 bytes; a card image holds 1024"),
               std::string::npos);
     EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(CliMifare, WhatADumpCouldNotReadIsNeverWrittenAsZeros) {
+    for (int block : {1, 13, 14})
+        SetCardBlock(block, Pattern(block));
+    const std::string file = File("card.bin"), map = file + ".map";
+    Result r = Exec({"mifare", "dump", file});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes good = ReadBytes(file), goodMap = ReadBytes(map);
+    ASSERT_EQ(good.size(), 1024u);
+    EXPECT_NE(ReadText(map).find("  sector  3: R R R R\n"), std::string::npos) << ReadText(map);
+
+    // A wrong key reads nothing: the good dump and its map stay as they were.
+    r = Exec({"mifare", "--key", "000000000000", "dump", file});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("0 of 64 blocks read; " + file + " was not written"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadBytes(file), good);
+    EXPECT_EQ(ReadBytes(map), goodMap);
+
+    // Sector 3 under another key: --partial writes the image with its holes mapped.
+    const Bytes other = {1, 2, 3, 4, 5, 6};
+    SetCardBlock(15, Trailer(other, kAccess, other));
+    const std::string holes = File("holes.bin");
+    r = Exec({"mifare", "dump", holes, "--partial"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(ReadText(holes + ".map").find("  sector  3: A A A A\n"), std::string::npos);
+    // Restored onto a changed card, the holes leave sector 3 alone; the rest comes back.
+    SetCardBlock(1, Pattern(40));
+    SetCardBlock(13, Pattern(41));
+    r = Exec({"mifare", "restore-data", holes});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  sector  3: x x x .\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("44 of 44 data blocks written from " + holes +
+                         "; 3 the image does not hold left alone"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(CardBlock(1), Pattern(1));
+    EXPECT_EQ(CardBlock(13), Pattern(41));
+    EXPECT_EQ(CardBlock(14), Pattern(14));
+
+    // A map that is missing, broken or of another image: nothing reaches the card.
+    SetCardBlock(1, Pattern(40));
+    ClearMessages();
+    const Bytes holesMap = ReadBytes(holes + ".map");
+    Bytes changed = ReadBytes(holes);
+    changed[16] ^= 0xFF;
+    const struct {
+        std::function<void()> arrange;
+        int status;
+        const char *why;
+    } refused[] = {
+        {[&] { std::remove((holes + ".map").c_str()); }, 1, "--all-blocks"},
+        {[&] { WriteBytes(holes + ".map", Bytes(holesMap.begin(), holesMap.end() - 5)); }, 4,
+         "not a card image map"},
+        {[&] {
+             WriteBytes(holes + ".map", holesMap);
+             WriteBytes(holes, changed);
+         },
+         4, "belongs to another image"},
+    };
+    for (const auto &c : refused) {
+        c.arrange();
+        r = Exec({"mifare", "restore-data", holes});
+        EXPECT_EQ(r.status, c.status) << c.why;
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(CardBlock(1), Pattern(40));
+}
+
+// Against a reader that garbles statuses, answers with an earlier command's reply or is
+// unplugged: exit status 0 only when the card (or the image) holds what was asked for, and a
+// failed dump never touches the image it was to replace.
+TEST_F(CliMifare, FaultyReaderNeverMakesAFailureLookLikeASuccess) {
+    for (int block : {4, 5})
+        SetCardBlock(block, ValueBlock(1000, uint8_t(block)));
+    const std::string file = File("card.bin");
+    ASSERT_EQ(Exec({"mifare", "dump", file}).status, 0);
+    Bytes image = ReadBytes(file);
+    const auto asRead = [&](int block) {
+        Bytes b = CardBlock(block);
+        if (block % 4 == 3) std::fill_n(b.begin(), 6, 0);
+        return b;
+    };
+    const unsigned seed = 19;
+    std::mt19937 rng(seed);
+    int successes = 0, failures = 0;
+    for (int run = 0; run < 40; ++run) {
+        // Per million: wrong status, stale reply first, stale reply after, unplugged.
+        const int scale = rng() % 2 ? 1 : 20;
+        std::string mix = std::to_string(seed + unsigned(run)) + ":0,0,0";
+        for (int perMillion : {1000, 0, 4000, 1000, 500})
+            mix += "," + std::to_string(perMillion * scale);
+        const int sector = int(rng() % 2), block = int(rng() % 3), address = sector * 4 + block;
+        const Bytes before = CardBlock(address);
+        const int op = int(rng() % 4);
+        const std::string what = "run " + std::to_string(run) + ", op " + std::to_string(op);
+        Result r;
+        if (op == 0) {
+            Bytes row(16);
+            for (auto &b : row)
+                b = uint8_t(rng());
+            r = Exec({"mifare", "write", std::to_string(sector), std::to_string(block), Hex(row)},
+                     {{"VR_FAULT_MIX", mix}});
+            if (r.status == 0) {
+                EXPECT_EQ(CardBlock(address), row) << what;
+            }
+        } else if (op == 1) {
+            const int32_t amount = int32_t(1 + rng() % 100);
+            r = Exec({"mifare", "value", "dec", std::to_string(sector), std::to_string(block),
+                      std::to_string(amount)},
+                     {{"VR_FAULT_MIX", mix}});
+            int32_t value = int32_t(uint32_t(before[0]) | uint32_t(before[1]) << 8 |
+                                    uint32_t(before[2]) << 16 | uint32_t(before[3]) << 24);
+            if (r.status == 0) {
+                EXPECT_EQ(before, ValueBlock(value, uint8_t(address))) << what;
+                EXPECT_EQ(CardBlock(address), ValueBlock(value - amount, uint8_t(address))) << what;
+            }
+        } else if (op == 2) {
+            r = Exec({"mifare", "dump", file}, {{"VR_FAULT_MIX", mix}});
+            const Bytes now = ReadBytes(file);
+            if (r.status == 0) {
+                for (int b = 0; b < 64; ++b)
+                    EXPECT_EQ(Bytes(now.begin() + b * 16, now.begin() + b * 16 + 16), asRead(b))
+                        << what << ", block " << b;
+                image = now;
+            } else {
+                EXPECT_EQ(now, image) << what;
+            }
+        } else {
+            r = Exec({"mifare", "restore-data", file}, {{"VR_FAULT_MIX", mix}});
+            for (int b = 1; b < 64 && r.status == 0; ++b) {
+                if (b % 4 == 3) continue;
+                EXPECT_EQ(CardBlock(b), Bytes(image.begin() + b * 16, image.begin() + b * 16 + 16))
+                    << what << ", block " << b;
+            }
+        }
+        (r.status == 0 ? successes : failures)++;
+    }
+    EXPECT_GT(successes, 5);
+    EXPECT_GT(failures, 5);
 }
 
 TEST_F(CliMifare, NoCardOrNoReader) {

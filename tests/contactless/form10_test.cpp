@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,11 @@ Bytes CardBlock(int block) {
     Bytes b(16);
     vr_card_block(block, b.data());
     return b;
+}
+
+Bytes FromHexText(const QString &hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 Bytes Concat(Bytes a, const Bytes &b) {
@@ -500,6 +506,46 @@ TEST_F(Form10Test, MalformedTrailerIsRefusedAndTheSectorStaysUsable) {
     EXPECT_EQ(Texts(), std::vector<QString>{"Read Card Successful"});
 }
 
+TEST_F(Form10Test, TrailerThatCannotBeUndoneNeedsASecondYes) {
+    vr_set_access_conditions(1);
+    Search();
+    Select(2, 6);
+    Select(3, 3);
+    const Bytes before = CardBlock(27);
+    std::vector<bool> answers; // the answers of the next questions, in order
+    msgbox::setWhileShown([&](const msgbox::Shown &s) {
+        if (!s.isQuestion || answers.empty()) return;
+        msgbox::setNextAnswer(answers.front());
+        answers.erase(answers.begin());
+    });
+    const auto write = [&](std::vector<bool> yes) {
+        Forget();
+        answers = std::move(yes);
+        Form10->Button[3]->click();
+    };
+
+    // Access bits 111 throughout: the second question says what would be lost.
+    const QString locking = "7B3E51A9C4D600F0FF69B0B1B2B3B4B5";
+    Set(6, locking);
+    write({true, false});
+    ASSERT_EQ(Questions(), 2);
+    EXPECT_EQ(msgbox::shown()[1].caption, kPermanentCaption);
+    EXPECT_TRUE(msgbox::shown()[1].text.startsWith("Sector 6 would be locked for good"))
+        << msgbox::shown()[1].text.toStdString();
+    EXPECT_EQ(vr_message_count(), 0);
+    EXPECT_EQ(CardBlock(27), before);
+
+    // Two Yes: written, and the sector is closed to the key that wrote it.
+    write({true, true});
+    EXPECT_EQ(Texts().back(), "Write Card Successful");
+    EXPECT_EQ(CardBlock(27), FromHexText(locking));
+    Select(3, 0);
+    Forget();
+    Form10->Button[2]->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"Read Card Error"});
+    msgbox::setWhileShown({});
+}
+
 // --- the purse ----------------------------------------------------------------------------
 
 TEST_F(Form10Test, PurseSequenceKeepsAValueBlock) {
@@ -596,6 +642,106 @@ TEST_F(Form10Test, FieldsTakeOnlyWhatTheyMayHold) {
     QTest::keyClick(Form10->Edit[8], Qt::Key_Backspace);
     EXPECT_EQ(Edit(8), "-10");
     EXPECT_EQ(Edit(9), "F6FFFFFF");
+}
+
+// --- a faulty reader ------------------------------------------------------------------------
+
+// A value block: the value, its complement, the value again, the address four times.
+Bytes ValueBlock(int32_t value, uint8_t address) {
+    Bytes b(16);
+    for (int i = 0; i < 4; ++i) {
+        b[size_t(i)] = b[size_t(8 + i)] = uint8_t(uint32_t(value) >> (8 * i));
+        b[size_t(4 + i)] = uint8_t(~b[size_t(i)]);
+    }
+    b[12] = b[14] = address;
+    b[13] = b[15] = uint8_t(~address);
+    return b;
+}
+
+bool ValueOf(const Bytes &b, uint8_t address, int32_t &value) {
+    value =
+        int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    return b == ValueBlock(value, address);
+}
+
+// Whatever the reader loses, garbles, answers late or with an earlier command's reply, and
+// whenever it is unplugged: a success is shown only when the card holds what it says.
+TEST_F(Form10Test, FaultyReaderNeverMakesAFailureLookLikeASuccess) {
+    Search();
+    for (int block : {4, 5}) // sector 1: two purses; block 0 of sector 0 the card refuses
+        vr_set_card_block(block, ValueBlock(1000, uint8_t(block)).data());
+    int mix[VR_FAULT_KINDS] = {};
+    mix[VR_FAULT_LOST] = 10000;
+    mix[VR_FAULT_WRONG_STATUS] = 60000;
+    mix[VR_FAULT_GARBAGE] = 30000;
+    mix[VR_FAULT_STALE] = 200000;
+    mix[VR_FAULT_STALE_AFTER] = 60000;
+    mix[VR_FAULT_UNPLUG] = 30000;
+    const unsigned seed = 19;
+    vr_set_fault_mix(seed, mix);
+    std::mt19937 rng(seed);
+    int successes = 0, failures = 0;
+    for (int step = 0; step < 60; ++step) {
+        vr_set_present(1); // plugged in again after an unplug
+        Forget();
+        const int sector = int(rng() % 2), block = int(rng() % 3), address = sector * 4 + block;
+        const Bytes before = CardBlock(address);
+        const int op = int(rng() % 4);
+        const std::string what = "step " + std::to_string(step) + ", op " + std::to_string(op) +
+                                 ", block " + std::to_string(address);
+        QString success;
+        if (op < 2) {
+            Select(2, sector);
+            Select(3, block);
+            Bytes row(16);
+            for (auto &b : row)
+                b = uint8_t(rng());
+            Set(3 + block,
+                QString::fromLatin1(
+                    QByteArray(reinterpret_cast<const char *>(row.data()), 16).toHex().toUpper()));
+            (op == 0 ? Form10->Button[3] : Form10->Button[2])->click();
+            success = op == 0 ? "Write Card Successful" : "Read Card Successful";
+            if (!Texts().empty() && Texts().back() == success) {
+                EXPECT_EQ(op == 0 ? CardBlock(address) : FromHexText(Edit(3 + block)),
+                          op == 0 ? row : before)
+                    << what;
+            }
+        } else {
+            const int32_t amount = int32_t(1 + rng() % 100);
+            Select(4, sector);
+            Select(5, block);
+            Set(8, QString::number(amount));
+            (op == 2 ? Form10->BitBtn[2] : Form10->BitBtn[3])->click();
+            success = op == 2 ? "Increase Successful" : "Decrease Successful";
+            int32_t value = 0;
+            if (!Texts().empty() && Texts().back() == success) {
+                ASSERT_TRUE(ValueOf(before, uint8_t(address), value)) << what;
+                EXPECT_EQ(CardBlock(address),
+                          ValueBlock(op == 2 ? value + amount : value - amount, uint8_t(address)))
+                    << what;
+            }
+        }
+        ASSERT_EQ(Texts().size(), 1u) << what;
+        (Texts().back() == success ? successes : failures)++;
+        EXPECT_TRUE(Form10->isEnabled()) << what;
+    }
+    EXPECT_GT(successes, 10);
+    EXPECT_GT(failures, 10);
+    for (int fault : {VR_FAULT_STALE, VR_FAULT_UNPLUG, VR_FAULT_WRONG_STATUS})
+        EXPECT_GT(vr_faults_injected(fault), 0) << fault;
+
+    // Unplugged while the card is written: the write's error, and nothing after it.
+    vr_set_fault_mix(0, nullptr);
+    vr_set_present(1);
+    Forget();
+    Select(2, 2);
+    Select(3, 1);
+    Set(4, "0123456789ABCDEF0123456789ABCDEF");
+    vr_fault_next(VR_FAULT_NONE); // the authentication
+    vr_fault_next(VR_FAULT_UNPLUG);
+    Form10->Button[3]->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"Write Card Error"});
+    EXPECT_TRUE(Form10->isEnabled());
 }
 
 // --- one operation at a time ------------------------------------------------------------------

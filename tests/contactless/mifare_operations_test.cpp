@@ -87,6 +87,7 @@ class RecordingWindow : public TMifareWindow {
   public:
     std::map<TMifareField, std::string> fields;
     bool keyB = false, purseKeyB = false, answer = false;
+    std::vector<bool> answers; // answered first, in order; then `answer`
 
     std::string Text(TMifareField f) override { return fields[f]; }
     void SetText(TMifareField f, const std::string &text) override { fields[f] = text; }
@@ -94,7 +95,10 @@ class RecordingWindow : public TMifareWindow {
     void Message(const std::string &text) override { gLog.push_back("message " + text); }
     bool Ask(const std::string &caption, const std::string &text) override {
         gLog.push_back("ask " + caption + " " + text);
-        return answer;
+        if (answers.empty()) return answer;
+        const bool yes = answers.front();
+        answers.erase(answers.begin());
+        return yes;
     }
     void SetEnabled(bool enabled) override { gLog.push_back(enabled ? "enable" : "disable"); }
     void Pause(int ms) override { gLog.push_back("pause " + std::to_string(ms)); }
@@ -281,6 +285,60 @@ TEST_F(MifareOperations, TrailerIsCheckedThenConfirmed) {
                          "enable", "message Write Card Successful"}));
     ASSERT_EQ(gWritten.size(), 32u);
     EXPECT_EQ(Hex(gWritten.data(), 32), "112233445566FF078069665544332211" + std::string(32, '0'));
+}
+
+TEST_F(MifareOperations, TrailersThatCannotBeUndoneNeedTheirOwnYes) {
+    w.fields[TMifareField::Sector] = "4";
+    w.fields[TMifareField::Block] = "3";
+    const std::string trailer = std::string("ask ") + kTrailerCaption + " " + kTrailerQuestion;
+    const std::string locked = std::string("ask ") + kPermanentCaption +
+                               " Sector 4 would be locked for good: no key could ever change its "
+                               "access bits again. Neither of its keys could be changed again. "
+                               "Blocks 0, 1 and 2 could never be written again. Blocks 0, 1 and 2 "
+                               "could never be read again. Write block 3 anyway?";
+    const std::string zeroKey = std::string("ask ") + kZeroKeyACaption + " " + kZeroKeyAQuestion;
+    const Log written = {"disable", "RF_authentication(0,4,7B3E51A9C4D6)", "RF_write(4,3,32)",
+                         "enable", "message Write Card Successful"};
+    const auto then = [](Log asks, const Log &rest) {
+        asks.insert(asks.end(), rest.begin(), rest.end());
+        return asks;
+    };
+    const struct {
+        const char *row, *key;
+        std::vector<bool> answers;
+        Log log;
+    } cases[] = {
+        // Access bits 111 throughout: the second question names what is lost.
+        {"7B3E51A9C4D600F0FF69B0B1B2B3B4B5", "7B3E51A9C4D6", {true, false}, {trailer, locked}},
+        {"7B3E51A9C4D600F0FF69B0B1B2B3B4B5",
+         "7B3E51A9C4D6",
+         {true, true},
+         then({trailer, locked}, written)},
+        // A trailer as it reads back: key A shows as zeros.
+        {"000000000000FF0780697B3E51A9C4D6", "7B3E51A9C4D6", {true, false}, {trailer, zeroKey}},
+        {"000000000000FF0780697B3E51A9C4D6",
+         "7B3E51A9C4D6",
+         {true, true},
+         then({trailer, zeroKey}, written)},
+        {"000000000000FF0780697B3E51A9C4D6",
+         "000000000000",
+         {true},
+         then({trailer}, {"disable", "RF_authentication(0,4,000000000000)", "RF_write(4,3,32)",
+                          "enable", "message Write Card Successful"})},
+        // Both: three questions, and a No to the last still sends nothing.
+        {"00000000000000F0FF69B0B1B2B3B4B5",
+         "7B3E51A9C4D6",
+         {true, true, false},
+         {trailer, locked, zeroKey}},
+    };
+    for (const auto &c : cases) {
+        gLog.clear();
+        w.fields[TMifareField::Row3] = c.row;
+        w.fields[TMifareField::Key] = c.key;
+        w.answers = c.answers;
+        MifareWriteCard(link, w);
+        EXPECT_EQ(gLog, c.log) << c.row << " " << c.key << " " << c.answers.size();
+    }
 }
 
 TEST_F(MifareOperations, PurseOperationsSendTheAmount) {

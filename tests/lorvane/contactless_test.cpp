@@ -345,10 +345,68 @@ TEST_F(ContactlessTest, MalformedRepliesFailWithTheirOwnCodes) {
     vr_set_next_reply(0x30, big.data(), int(big.size()));
     EXPECT_EQ(RF_Request(1, &type), -104);
     big.erase(big.begin()); // 512 bytes fit
+    big[4] = 0x46;
     big[5] = 0;
+    uint8_t sum = 0;
+    for (size_t i = 3; i < big.size() - 2; ++i)
+        sum = uint8_t(sum + big[i]);
+    big[big.size() - 2] = sum;
     vr_set_next_reply(0x30, big.data(), int(big.size()));
     EXPECT_EQ(RF_Request(1, &type), 0);
     EXPECT_EQ(type, 0x41);
+}
+
+} // namespace
+
+namespace {
+
+// A reply is taken only when it answers the command sent: another command's echo, or a
+// checksum that does not add up, is dropped and the read goes on.
+TEST_F(ContactlessTest, RepliesOfAnotherCommandAreDiscarded) {
+    int16_t type = 0, length = 0;
+    uint32_t serial = 0;
+    ASSERT_EQ(RF_Request(1, &type), 0);
+    ASSERT_EQ(RF_Anticoll(4, &serial, &length), 0);
+    ASSERT_EQ(RF_Select(reinterpret_cast<uint8_t *>(&serial), 4), 0);
+
+    // The authentication's success comes first, then the write's refusal of block 0.
+    uint8_t block0[16], data[32] = {0x11};
+    vr_card_block(0, block0);
+    ASSERT_EQ(RF_authentication(0, 0, kKey), 0);
+    vr_fault_next(VR_FAULT_STALE);
+    EXPECT_EQ(RF_write(0, 0, data, 32), 6);
+    uint8_t now[16];
+    vr_card_block(0, now);
+    EXPECT_EQ(Bytes(now, now + 16), Bytes(block0, block0 + 16));
+
+    // A debit of a block that holds no value.
+    ASSERT_EQ(RF_authentication(0, 1, kKey), 0);
+    vr_fault_next(VR_FAULT_STALE);
+    EXPECT_EQ(RF_Debit(1, 0, 5), 4);
+
+    // Nothing else arrives after a dropped reply: the read fails instead of taking it.
+    vr_set_fail_when_empty(1);
+    int32_t value = -7;
+    struct {
+        const char *what;
+        Bytes wire;
+    } const dropped[] = {
+        {"another echo", WireReply(0x4B, {0x00, 0x07, 0x00, 0x00, 0x00})},
+        {"bad checksum",
+         [] {
+             Bytes w = WireReply(0x4E, {0x00, 0x07, 0x00, 0x00, 0x00});
+             w[w.size() - 2] ^= 0x01;
+             return w;
+         }()},
+    };
+    for (const auto &d : dropped) {
+        NextReply(d.wire);
+        EXPECT_EQ(RF_readval(1, 0, &value), -97) << d.what;
+        EXPECT_EQ(value, -7) << d.what;
+    }
+    NextReply(WireReply(0x4E, {0x00, 0x07, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(RF_readval(1, 0, &value), 0);
+    EXPECT_EQ(value, 7);
 }
 
 } // namespace
