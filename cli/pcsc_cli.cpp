@@ -18,7 +18,11 @@ void AddPcscCommands(CLI::App &app, std::function<int()> &run, const TCliStreams
             ->add_option("--reader", v->Options.Reader,
                          "The reader: its index in pcsc list, or its name (or a unique part "
                          "of it)")
-            ->type_name("N|NAME");
+            ->type_name("N|NAME")
+            ->check([](const std::string &value) {
+                return value.empty() ? std::string("--reader needs a reader's index or name")
+                                     : std::string();
+            });
     };
     const auto jsonFlag = [v](CLI::App *command) {
         command->add_flag("--json", v->Options.Json, "Print the result as JSON");

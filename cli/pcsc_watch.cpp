@@ -220,7 +220,8 @@ class TWatch {
                 relist = true;
             else if (rv != SCARD_S_SUCCESS && rv != SCARD_E_TIMEOUT) {
                 if (canceller.Stopping()) break;
-                if (rv == SCARD_E_NO_SERVICE || rv == SCARD_E_SERVICE_STOPPED)
+                if (rv == SCARD_E_NO_SERVICE || rv == SCARD_E_SERVICE_STOPPED ||
+                    rv == SCARD_F_COMM_ERROR)
                     return Fail(Io, kExitReaderFailed, "the smart-card service stopped");
                 return Fail(Io, kExitReaderFailed,
                             std::string("waiting for a change failed: ") +
