@@ -2,7 +2,7 @@
 // APDU scripts: one command per line, each optionally followed by "=>" and the response it
 // must get. '#' starts a comment; blank lines are skipped. Example:
 //
-//   00 A4 04 00 07 A0 00 00 00 03 10 10 => * 90 00   # any data, then 90 00
+//   00 A4 04 00 07 F0 01 02 03 04 05 06 => * 90 00   # any data, then 90 00
 //   00 B0 00 00 08 => XX XX XX XX XX XX XX XX 90 00
 //   00 84 00 00 04 => 6X XX                         # a nibble can be a wildcard too
 //
