@@ -3,6 +3,7 @@
 // by file name, with a small "window" each that prints instead of showing boxes.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ enum ExitStatus : int {
     kExitNoReader = 2,     // no reader found, or its library could not be loaded
     kExitReaderFailed = 3, // the reader (or the card) refused, failed or did not answer
     kExitFile = 4,         // a file could not be read or written, or its content was refused
-    kExitVerify = 5        // restore --verify: the reader holds something else
+    kExitVerify = 5        // a check failed: restore --verify, a pcsc script answer, an ATR
 };
 
 // Where a command writes: results to `out`, one-line errors to `err`. `terminal` is true when
@@ -74,6 +75,24 @@ int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::str
 // block only when `allBlocks`.
 int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const std::string &file,
                          bool allBlocks);
+
+// --- PC/SC readers (pcsc_commands.cpp, pcsc_watch.cpp, pcsc_cli.cpp) ---
+struct TPcscOptions {
+    std::string Reader; // --reader: an index of `pcsc list` or a name; "" for the default
+    bool Json = false;
+    bool Auto = false; // GET RESPONSE after 61xx and the Le retry after 6Cxx
+};
+int CmdPcscList(const TCliStreams &io, bool json);
+int CmdPcscAtr(const TCliStreams &io, const TPcscOptions &o, const std::vector<std::string> &hex);
+int CmdPcscApdu(const TCliStreams &io, const TPcscOptions &o, const std::vector<std::string> &hex);
+int CmdPcscScript(const TCliStreams &io, const TPcscOptions &o, const std::string &file);
+int CmdPcscWatch(const TCliStreams &io, bool json);
+
+namespace CLI {
+class App;
+}
+// Adds the pcsc command and its subcommands; the chosen one is put into `run`.
+void AddPcscCommands(CLI::App &app, std::function<int()> &run, const TCliStreams &io);
 
 // The whole program: parses the command line and runs the command; returns the exit status.
 int RunCli(int argc, char **argv, const TCliStreams &io);

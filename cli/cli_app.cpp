@@ -10,8 +10,8 @@ namespace {
 
 const char *const kDescription =
     "The configuration of a magnetic-stripe card reader (USB HID, vendor 10C4, product 847C or\n"
-    "84A2), its IC card slot and a Mifare One card in its field, from a terminal. Settings\n"
-    "files are those the cardtool window opens and saves.\n";
+    "84A2), its IC card slot and a Mifare One card in its field, and smart cards in any PC/SC\n"
+    "reader, from a terminal. Settings files are those the cardtool window opens and saves.\n";
 
 const char *const kExitStatuses = "Exit status: 0 ok, 1 usage, 2 no reader, 3 reader refused or "
                                   "failed, 4 file error,\n5 verify mismatch.";
@@ -26,6 +26,8 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     CLI::App app(kDescription, "cardtool-cli");
     app.footer(kExitStatuses);
     app.require_subcommand(1);
+    app.set_version_flag("--version", "cardtool-cli " CARDTOOL_VERSION,
+                         "Print the program's version (the version command prints the reader's)");
     std::function<int()> run;
 
     app.add_subcommand("version", "Print the reader's version text")->callback([&] {
@@ -182,6 +184,8 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
                           "Without a map beside the image: write every data block of it");
     restoreData->callback(
         [&] { run = [&] { return CmdMifareRestoreData(io, card, file, allBlocks); }; });
+
+    AddPcscCommands(app, run, io);
 
     try {
         app.parse(argc, argv);

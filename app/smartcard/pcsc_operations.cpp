@@ -13,8 +13,9 @@ bool CheckBound(const TPcscContext &c) {
     return false;
 }
 
-// The listing into the reader table; the names only count after a result of 0.
-int ListReaders(const TPcscContext &c) {
+} // namespace
+
+int PcscListReaders(const TPcscContext &c) {
     c.Readers.clear();
     c.Window.ClearReaders();
     char buffer[kReaderBuffer] = {};
@@ -24,6 +25,7 @@ int ListReaders(const TPcscContext &c) {
     return result;
 }
 
+namespace {
 void FillReaders(const TPcscContext &c, const char *emptyText) {
     for (const std::string &name : c.Readers)
         c.Window.AddReader(name);
@@ -80,7 +82,7 @@ void AppendHexLines(std::string &out, const char *label, const std::vector<uint8
 
 void PcscList(const TPcscContext &c) {
     if (c.Link.Bound != 1) return;
-    if (ListReaders(c) == 0) FillReaders(c, kNoPcscDevice);
+    if (PcscListReaders(c) == 0) FillReaders(c, kNoPcscDevice);
     if (c.Readers.empty()) {
         c.Window.Message(kNoPcscDevice);
         c.Window.ClearReaders();
@@ -90,7 +92,7 @@ void PcscList(const TPcscContext &c) {
 
 void PcscRefresh(const TPcscContext &c) {
     if (!CheckBound(c)) return;
-    const int result = ListReaders(c);
+    const int result = PcscListReaders(c);
     c.Window.Message(std::to_string(result));
     if (result != 0) return;
     FillReaders(c, kNoSmartReader);

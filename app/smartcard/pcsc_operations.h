@@ -47,6 +47,9 @@ inline constexpr const char *kNoApduData = "Please input APDU data! ";
 inline constexpr const char *kTransmitError = "TransmitData Error";
 inline constexpr const char *kTransmitSuccessful = "TransmitData Successful";
 
+// The library's listing into c.Readers (left empty unless the result is 0); returns the
+// library's result. Shows nothing; the library must be bound.
+int PcscListReaders(const TPcscContext &c);
 // The listing of a showing; does nothing unless the library is bound.
 void PcscList(const TPcscContext &c);
 // The buttons. Each shows kPcscOpenError and calls nothing while the library is unbound.

@@ -236,6 +236,7 @@ bool PrivatePcscd::start(const std::vector<std::string> &friendly_names, std::st
     // and pcscd shares one loaded driver between devices of the same file.
     std::vector<int> held;
     ports_.clear();
+    names_ = friendly_names;
     std::ostringstream conf;
     for (std::size_t i = 0; i < friendly_names.size(); ++i) {
         fs::path copy = s.base / "drivers" / ("libifdvpcd-" + std::to_string(i) + ".so");
@@ -367,6 +368,32 @@ std::string PrivatePcscd::log() const {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+std::string PrivatePcscd::reader_name(std::size_t reader) const {
+    return names_.at(reader / 2) + (reader % 2 ? " 00 01" : " 00 00");
+}
+
+std::uint16_t PrivatePcscd::reader_port(std::size_t reader) const {
+    return static_cast<std::uint16_t>(port(reader / 2) + reader % 2);
+}
+
+bool CardRack::insert(std::size_t reader, Bytes atr, VirtualCard::Script script, int timeout_ms) {
+    if (!remove(reader, timeout_ms)) return false;
+    if (cards_.size() <= reader) cards_.resize(reader + 1);
+    cards_[reader] = std::make_unique<VirtualCard>(std::move(atr), std::move(script));
+    return cards_[reader]->insert(daemon_.reader_port(reader), timeout_ms) &&
+           wait_for_card(daemon_.reader_name(reader), true, timeout_ms);
+}
+
+bool CardRack::remove(std::size_t reader, int timeout_ms) {
+    if (reader >= cards_.size() || !cards_[reader]) return true;
+    cards_[reader].reset();
+    return wait_for_card(daemon_.reader_name(reader), false, timeout_ms);
+}
+
+const VirtualCard *CardRack::card(std::size_t reader) const {
+    return reader < cards_.size() ? cards_[reader].get() : nullptr;
 }
 
 std::vector<std::string> list_readers() {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <sys/types.h>
@@ -44,9 +45,15 @@ class PrivatePcscd {
     std::uint16_t port(std::size_t device) const { return ports_.at(device); }
     std::string log() const;
 
+    // Readers counted over all devices in order: reader r is slot r % 2 of device r / 2.
+    std::size_t reader_count() const { return names_.size() * 2; }
+    std::string reader_name(std::size_t reader) const;
+    std::uint16_t reader_port(std::size_t reader) const;
+
   private:
     pid_t pid_ = -1;
     std::vector<std::uint16_t> ports_;
+    std::vector<std::string> names_;
 };
 
 // The readers the daemon lists now, through the client library directly.
@@ -83,6 +90,26 @@ class VirtualCard {
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<Bytes> commands_;
+};
+
+// Several virtual cards at once, at most one in each reader of a daemon.
+class CardRack {
+  public:
+    explicit CardRack(const PrivatePcscd &daemon) : daemon_(daemon) {}
+    CardRack(const CardRack &) = delete;
+    CardRack &operator=(const CardRack &) = delete;
+
+    // Puts a card into the reader (taking out the one there) and waits until the service
+    // sees it.
+    bool insert(std::size_t reader, Bytes atr, VirtualCard::Script script, int timeout_ms = 5000);
+    // Takes the card out and waits until the service sees the reader empty.
+    bool remove(std::size_t reader, int timeout_ms = 5000);
+    // The card in the reader, or null.
+    const VirtualCard *card(std::size_t reader) const;
+
+  private:
+    const PrivatePcscd &daemon_;
+    std::vector<std::unique_ptr<VirtualCard>> cards_;
 };
 
 // ATRs: a T=0 card, and a card that offers T=1 only.
