@@ -113,9 +113,11 @@ int main(int argc, char **argv) {
     for (int s : {SIGTERM, SIGINT, SIGHUP})
         sigaddset(&ending, s);
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
-    // Gone with the script that started it, whatever ends the script.
+    // Gone with the script that started it, whatever ends the script (also if it ended
+    // before the request took effect).
+    const pid_t parent = getppid();
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() == 1) return 1;
+    if (getppid() != parent) return 1;
 
     const SystemService system = AskSystemService();
     const std::vector<brenmark_lab::VpcdReader> vpcd = brenmark_lab::SystemVpcdReaders();
