@@ -1,5 +1,5 @@
-// cardtool: creates the eleven windows, shows the device chooser and runs the event loop
-// until the chooser closes.
+// cardtool: shows the device chooser (the other windows are built on their first use) and
+// runs the event loop until the chooser closes.
 #include "shell/ui/application.h"
 
 int main(int argc, char **argv) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds cardtool and starts it. With no reader attached (no HID device with vendor
-# 10C4 and product 847C or 84A2) it runs against the virtual reader instead.
+# 10C4 and product 847C or 84A2) it runs against the virtual reader instead. With no PC/SC
+# reader present it also puts a virtual card into a PC/SC reader for the PC/SC window
+# (scripts/pcsc-demo.sh), and takes it away again when cardtool exits.
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -20,7 +22,8 @@ for d in /sys/bus/hid/devices/*; do
 done
 if [ $reader = yes ]; then
   echo "Starting cardtool with the attached reader."
-  exec "$dir/bin/cardtool"
+  exec scripts/pcsc-demo.sh "$dir" "$dir/bin/cardtool"
 fi
 echo "No reader attached: starting cardtool against the virtual reader."
-LD_LIBRARY_PATH=$dir/virtual-reader-lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH} exec "$dir/bin/cardtool"
+exec scripts/pcsc-demo.sh "$dir" env \
+  LD_LIBRARY_PATH="$dir/virtual-reader-lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" "$dir/bin/cardtool"

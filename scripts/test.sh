@@ -3,9 +3,19 @@
 # ASan+UBSan build (clang, LeakSanitizer on), then every libFuzzer target for a
 # fixed budget, then the tests labelled tsan under ThreadSanitizer. The last line is the
 # summary over all of it.
+#   scripts/test.sh --quick   the normal build and its ctest suite only (a few minutes when
+#                             the build is warm): the loop while changing code.
 set -u
 cd "$(dirname "$0")/.."
 root=$PWD
+quick=no
+for arg in "$@"; do
+  case $arg in
+    --quick) quick=yes ;;
+    -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
+  esac
+done
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 JOBS=${JOBS:-$(nproc)}
 passed=0
@@ -62,6 +72,11 @@ export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 build_and_test release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
+if [ $quick = yes ]; then
+  summary
+  [ "$failed" -eq 0 ]
+  exit
+fi
 build_and_test asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DCARDTOOL_SANITIZE=ON -DCARDTOOL_FUZZ=ON -DCARDTOOL_BENCH=OFF
 asan_ok=$?

@@ -1,5 +1,6 @@
 // Started by bench_startup: builds the program's start-up (the eleven windows and the
-// chooser), one empty window, or one window with a line of text, and reports on the descriptor in
+// chooser), one empty window, or one window with a line of text (plain, or ending in a
+// full-width colon), and reports on the descriptor in
 // STARTUP_READY_FD as soon as the first window has been painted, then exits.
 #include <QApplication>
 #include <QTimer>
@@ -53,8 +54,13 @@ int main(int argc, char **argv) {
     QWidget window;
     window.resize(478, 250);
 #ifdef PROBE_TEXT
-    // One line of text: what any window with a caption on a control pays for fonts.
+    // One line of text: what any window with a caption on a control pays for fonts. With
+    // the chooser's full-width colon the label needs the same fallback font as the chooser.
+#ifdef PROBE_FULLWIDTH
+    QLabel label(QString::fromUtf8("Choose Devices："), &window);
+#else
     QLabel label(QStringLiteral("Choose Devices"), &window);
+#endif
     label.move(16, 12);
 #endif
     window.installEventFilter(&watcher);

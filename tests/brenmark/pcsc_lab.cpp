@@ -396,11 +396,13 @@ const VirtualCard *CardRack::card(std::size_t reader) const {
     return reader < cards_.size() ? cards_[reader].get() : nullptr;
 }
 
-std::vector<std::string> list_readers() {
+std::vector<std::string> list_readers(bool *answered) {
     std::vector<std::string> names;
     SCARDCONTEXT context;
-    if (SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context) != SCARD_S_SUCCESS)
-        return names;
+    const bool up =
+        SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context) == SCARD_S_SUCCESS;
+    if (answered) *answered = up;
+    if (!up) return names;
     DWORD size = 0;
     if (SCardListReaders(context, nullptr, nullptr, &size) == SCARD_S_SUCCESS && size > 1) {
         std::string multi(size, '\0');

@@ -56,8 +56,9 @@ class PrivatePcscd {
     std::vector<std::string> names_;
 };
 
-// The readers the daemon lists now, through the client library directly.
-std::vector<std::string> list_readers();
+// The readers the daemon lists now, through the client library directly; *answered (when
+// given) tells whether the service answered at all.
+std::vector<std::string> list_readers(bool *answered = nullptr);
 // Waits until the reader shows a card (present) or none (!present).
 bool wait_for_card(const std::string &reader, bool present, int timeout_ms);
 

@@ -14,7 +14,7 @@ class TApplication : public QApplication {
 // The box for an exception that escaped start-up, the loop or an event handler.
 void ShowException(const char *what);
 
-// Creates the windows (CreateForms unless given another step), runs the event loop until
+// Creates the window set (CreateForms unless given another step), runs the event loop until
 // the chooser closes and destroys the windows. An exception escaping creation or the loop
 // is shown in a box and makes the result 1.
 int RunApplication(TApplication &app, const std::function<void()> &create = {});

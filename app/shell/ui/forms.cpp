@@ -1,6 +1,8 @@
 #include "shell/ui/forms.h"
 
 #include "contactless/ui/TForm10.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/ui/TForm2.h"
@@ -12,22 +14,18 @@
 #include "shell/ui/button_padding.h"
 #include "shell/ui/window_place.h"
 #include "smartcard/ui/TForm11.h"
-#include "diagnostics/ui/TForm3.h"
-#include "diagnostics/ui/TForm7.h"
-
-#include <initializer_list>
 
 TForm1 *Form1 = nullptr;
-TForm2 *Form2 = nullptr;
-TForm3 *Form3 = nullptr;
-TForm4 *Form4 = nullptr;
-TForm5 *Form5 = nullptr;
-TForm6 *Form6 = nullptr;
-TForm7 *Form7 = nullptr;
-TForm8 *Form8 = nullptr;
-TForm9 *Form9 = nullptr;
-TForm10 *Form10 = nullptr;
-TForm11 *Form11 = nullptr;
+TLazyForm<TForm2> Form2;
+TLazyForm<TForm3> Form3;
+TLazyForm<TForm4> Form4;
+TLazyForm<TForm5> Form5;
+TLazyForm<TForm6> Form6;
+TLazyForm<TForm7> Form7;
+TLazyForm<TForm8> Form8;
+TLazyForm<TForm9> Form9;
+TLazyForm<TForm10> Form10;
+TLazyForm<TForm11> Form11;
 
 // The pictures live in cardgui, a static library: registering them by hand keeps the
 // linker from dropping them.
@@ -35,58 +33,84 @@ static void InitPictures() {
     Q_INIT_RESOURCE(pictures);
 }
 
+namespace {
+bool gFormsExist = false;
+
 // The chooser and the device windows stay where the user left them. The auxiliary windows
 // belong to the configuration window, which they disable while they are open: they stay
 // above it. The test page, the about box and the two editors centre themselves on the
 // screen; the IC card test and the reader-not-found notice come up over their owner.
-static void PlaceWindows() {
-    for (QWidget *w : std::initializer_list<QWidget *>{Form1, Form2, Form8, Form10, Form11})
-        PlaceWindow(w, TPlacement::KeepPlace);
-    for (QWidget *w : std::initializer_list<QWidget *>{Form3, Form4, Form5, Form6})
-        PlaceWindow(w, TPlacement::Own, Form2);
-    for (QWidget *w : std::initializer_list<QWidget *>{Form7, Form9})
-        PlaceWindow(w, TPlacement::OnOwner, Form2);
+TPlacement PlacementOf(const QWidget *w) {
+    if (w == Form3.existing() || w == Form4.existing() || w == Form5.existing() ||
+        w == Form6.existing())
+        return TPlacement::Own;
+    if (w == Form7.existing() || w == Form9.existing()) return TPlacement::OnOwner;
+    return TPlacement::KeepPlace;
 }
+
+// What every window gets once it is built.
+void Prepare(QWidget *w) {
+    const TPlacement placement = PlacementOf(w);
+    PlaceWindow(w, placement, placement == TPlacement::KeepPlace ? nullptr : Form2.get());
+    // Captions keep clear of their buttons' edges at any font size and scale.
+    PadButtons(w);
+}
+} // namespace
+
+template <typename T> T *TLazyForm<T>::get() {
+    if (Form == nullptr && gFormsExist && !Building) {
+        Building = true;
+        try {
+            Form = new T;
+        } catch (...) {
+            Building = false;
+            throw;
+        }
+        Building = false;
+        Prepare(Form);
+    }
+    return Form;
+}
+
+template <typename T> void TLazyForm<T>::destroy() {
+    delete Form;
+    Form = nullptr;
+}
+
+template class TLazyForm<TForm2>;
+template class TLazyForm<TForm3>;
+template class TLazyForm<TForm4>;
+template class TLazyForm<TForm5>;
+template class TLazyForm<TForm6>;
+template class TLazyForm<TForm7>;
+template class TLazyForm<TForm8>;
+template class TLazyForm<TForm9>;
+template class TLazyForm<TForm10>;
+template class TLazyForm<TForm11>;
 
 void CreateForms() {
     InitPictures();
     InstallMessagePump();
-    // Start-up order; later windows may read the chooser (its texts, its choice) as they
-    // are built, so it comes first.
+    gFormsExist = true;
+    // The chooser first: the other windows read its texts and its choice as they are built.
     Form1 = new TForm1;
-    Form9 = new TForm9;
-    Form4 = new TForm4;
-    Form6 = new TForm6;
-    Form7 = new TForm7;
-    Form8 = new TForm8;
-    Form2 = new TForm2;
-    Form3 = new TForm3;
-    Form5 = new TForm5;
-    Form10 = new TForm10;
-    Form11 = new TForm11;
-    PlaceWindows();
-    // Captions keep clear of their buttons' edges at any font size and scale.
-    for (QWidget *w : std::initializer_list<QWidget *>{Form1, Form2, Form3, Form4, Form5, Form6,
-                                                       Form7, Form8, Form9, Form10, Form11})
-        PadButtons(w);
+    Prepare(Form1);
     Form1->show();
 }
 
-template <typename T> static void Destroy(T *&form) {
-    delete form;
-    form = nullptr;
-}
-
 void DestroyForms() {
-    Destroy(Form11);
-    Destroy(Form10);
-    Destroy(Form5);
-    Destroy(Form3);
-    Destroy(Form2);
-    Destroy(Form8);
-    Destroy(Form7);
-    Destroy(Form6);
-    Destroy(Form4);
-    Destroy(Form9);
-    Destroy(Form1);
+    // Nothing is built any more, also not from a destructor that asks for another window.
+    gFormsExist = false;
+    Form11.destroy();
+    Form10.destroy();
+    Form5.destroy();
+    Form3.destroy();
+    Form2.destroy();
+    Form8.destroy();
+    Form7.destroy();
+    Form6.destroy();
+    Form4.destroy();
+    Form9.destroy();
+    delete Form1;
+    Form1 = nullptr;
 }

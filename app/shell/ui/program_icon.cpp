@@ -12,14 +12,19 @@
 
 namespace {
 
-// Renders on demand, so that start-up pays nothing for sizes nobody shows.
+// The file is read, and each size rendered, on demand: start-up pays nothing for an icon
+// that nothing has drawn yet (offscreen, or before the window system asks).
 class SvgIconEngine : public QIconEngine {
   public:
-    explicit SvgIconEngine(std::shared_ptr<QSvgRenderer> renderer)
-        : renderer_(std::move(renderer)) {}
+    struct Source {
+        QString path;
+        std::unique_ptr<QSvgRenderer> renderer;
+    };
+    explicit SvgIconEngine(std::shared_ptr<Source> source) : source_(std::move(source)) {}
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override {
-        renderer_->render(painter, rect);
+        if (!source_->renderer) source_->renderer = std::make_unique<QSvgRenderer>(source_->path);
+        source_->renderer->render(painter, rect);
     }
 
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override {
@@ -37,16 +42,17 @@ class SvgIconEngine : public QIconEngine {
         return pm;
     }
 
-    QIconEngine *clone() const override { return new SvgIconEngine(renderer_); }
+    QIconEngine *clone() const override { return new SvgIconEngine(source_); }
 
   private:
-    std::shared_ptr<QSvgRenderer> renderer_;
+    std::shared_ptr<Source> source_;
 };
 
 } // namespace
 
 QIcon ProgramIcon() {
-    auto renderer = std::make_shared<QSvgRenderer>(QStringLiteral(":/icons/cardtool.svg"));
-    if (!renderer->isValid()) return QIcon();
-    return QIcon(new SvgIconEngine(std::move(renderer)));
+    auto source = std::make_shared<SvgIconEngine::Source>();
+    source->path = QStringLiteral(":/icons/cardtool.svg");
+    if (!QFile::exists(source->path)) return QIcon();
+    return QIcon(new SvgIconEngine(std::move(source)));
 }

@@ -1,5 +1,7 @@
 // Start-up, the device chooser and the small notice windows, offscreen.
 #include "contactless/ui/TForm10.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/ui/TForm2.h"
@@ -14,8 +16,6 @@
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
 #include "smartcard/ui/TForm11.h"
-#include "diagnostics/ui/TForm3.h"
-#include "diagnostics/ui/TForm7.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -26,6 +26,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -59,7 +60,7 @@ std::vector<QWidget *> Windows() {
 }
 } // namespace
 
-TEST_F(Shell, StartUpCreatesElevenWindowsAndShowsOnlyTheChooser) {
+TEST_F(Shell, ElevenWindowsAndOnlyTheChooserShows) {
     const auto windows = Windows();
     for (size_t i = 0; i < windows.size(); ++i) {
         ASSERT_NE(windows[i], nullptr) << i + 1;
@@ -75,6 +76,33 @@ TEST_F(Shell, StartUpCreatesElevenWindowsAndShowsOnlyTheChooser) {
     EXPECT_EQ(Form1->PortChoice.CardOnUsb, 0);
     EXPECT_EQ(Form1->PortChoice.IButtonOnSerial, 0);
     EXPECT_EQ(Form1->PortChoice.PortNameIndex, 0);
+}
+
+TEST_F(Shell, StartUpBuildsTheChooserAloneAndEveryOtherWindowOnceOnFirstUse) {
+    EXPECT_EQ(QApplication::topLevelWidgets(), QWidgetList{Form1});
+    const std::vector<QWidget *> built = {
+        Form2.existing(), Form3.existing(), Form4.existing(), Form5.existing(),  Form6.existing(),
+        Form7.existing(), Form8.existing(), Form9.existing(), Form10.existing(), Form11.existing()};
+    EXPECT_EQ(std::count(built.begin(), built.end(), nullptr), 10);
+
+    // The key code editor comes with its owner, hidden, placed as a window of the owner.
+    TForm5 *editor = Form5;
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Form5.get(), editor);
+    ASSERT_NE(Form2.existing(), nullptr);
+    EXPECT_FALSE(editor->isVisible() || Form2->isVisible());
+    EXPECT_EQ(editor->windowType(), Qt::Dialog);
+    EXPECT_EQ(Form2->windowType(), Qt::Window);
+    EXPECT_EQ(Form3.existing(), nullptr);
+
+    // Gone with the window set, and not built again by anyone asking afterwards.
+    DestroyForms();
+    EXPECT_EQ(Form5.get(), nullptr);
+    EXPECT_EQ(Form2.get(), nullptr);
+    EXPECT_TRUE(QApplication::topLevelWidgets().isEmpty());
+    CreateForms();
+    EXPECT_EQ(Form2.existing(), nullptr);
+    EXPECT_NE(Form2.get(), nullptr);
 }
 
 TEST_F(Shell, ChooserLayout) {
