@@ -302,6 +302,25 @@ TEST_F(EditorTest, RightClickChoosesTheRowThatDeleteRemoves) {
     EXPECT_FALSE(Radio(1)->isChecked() || Radio(2)->isChecked());
 }
 
+TEST_F(EditorTest, DeleteAfterARightClickOnAnEmptyRowRemovesNothing) {
+    Choose();
+    Open(2);
+    for (int label : {46, 47, 48}) // A S D
+        Click(label);
+    QTableWidget *grid = Form5->StringGrid1;
+    const auto at = [grid](int row) {
+        return grid->visualRect(grid->model()->index(row - 1, 1)).center();
+    };
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at(2));
+    QTest::mousePress(grid->viewport(), Qt::RightButton, Qt::NoModifier, at(9));
+    QTest::mouseRelease(grid->viewport(), Qt::RightButton, Qt::NoModifier, at(9));
+    EXPECT_EQ(grid->currentRow(), 8);
+    Form5->Delete1->trigger();
+    EXPECT_EQ(Rows(4), "A=1C S=1B D=23 =");
+    Form5->BitBtn1->click();
+    EXPECT_EQ(SavedRecords(), (std::vector<uint8_t>{0x03, 3, 0x1C, 0x1B, 0x23}));
+}
+
 TEST_F(EditorTest, ModifiersLookReleasedOnEveryShowing) {
     Choose();
     Open(2);
