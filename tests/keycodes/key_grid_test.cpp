@@ -187,19 +187,7 @@ TEST(KeyGrid, DeleteActsOnTheRowShownSelectedOrOnNothing) {
          },
          "A|S|D|F|", 2},
         {"the key just typed", [](TKeyGrid &) {}, "A|S|D||", 4},
-        {"right click on a key after a left click on another",
-         [](TKeyGrid &g) {
-             g.Click(4);
-             g.MouseDown(2, 1);
-         },
-         "S|D|F||", 1},
         {"left click on an empty row", [](TKeyGrid &g) { g.Click(7); }, "A|S|D|F|", 5},
-        {"nothing selected after Clear All",
-         [](TKeyGrid &g) {
-             g.ClearAll();
-             g.MouseDown(0, 1);
-         },
-         "||||", 1},
     };
     for (const Case &c : cases) {
         TKeyGrid g = Filled(4);
