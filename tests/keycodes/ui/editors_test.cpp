@@ -449,7 +449,7 @@ TEST_F(EditorTest, TextWithAnEscapeIsSavedAsItsControlByte) {
     EXPECT_TRUE(SavedRecords().empty());
 }
 
-TEST_F(EditorTest, LoadedTextPastTwentyIsShownWholeAndRefusedNotCut) {
+TEST_F(EditorTest, EscapesCountOneByteEachPastTwentyCharacters) {
     SetReaderBlock(Block(0, nullptr, [](TMsrSettings &s) {
         for (int i = 0; i < 12; ++i)
             s.LayerStore[10][4 * i] = 0x0D;
@@ -462,11 +462,26 @@ TEST_F(EditorTest, LoadedTextPastTwentyIsShownWholeAndRefusedNotCut) {
         escapes += QStringLiteral("\\n");
     EXPECT_EQ(Form6->Edit1->text(), escapes);
     EXPECT_EQ(Form6->Label2->text(), "24");
-    Form6->BitBtn1->click();
-    EXPECT_EQ(Texts(), std::vector<QString>{"Exceed the limit of key codes"});
-    EXPECT_TRUE(RecordUnchanged());
-    Form6->close();
+    Form6->BitBtn1->click(); // unchanged: the same 12 bytes
+    EXPECT_FALSE(Form6->isVisible());
+    EXPECT_EQ(SavedRecords(),
+              (std::vector<uint8_t>{0x1A, 12, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13}));
     EXPECT_TRUE(Radio(7)->isChecked());
+
+    // Eight more escapes make 20 bytes in 40 characters; a ninth character is refused.
+    Open(7);
+    msgbox::clearShown();
+    QTest::keyClicks(Form6->Edit1, "\\e\\e\\e\\e\\t\\t\\t\\t");
+    EXPECT_TRUE(msgbox::shown().empty());
+    QTest::keyClicks(Form6->Edit1, "x");
+    EXPECT_EQ(Texts(), std::vector<QString>{"Exceed the limit of key codes!"});
+    EXPECT_EQ(Form6->Edit1->text().size(), 40);
+    Form6->BitBtn1->click();
+    const std::vector<uint8_t> records = SavedRecords();
+    ASSERT_EQ(records.size(), 22u);
+    EXPECT_EQ(records[1], 20);
+    EXPECT_EQ(records[14], 0x1B);
+    EXPECT_EQ(records[21], 0x09);
 }
 
 } // namespace
