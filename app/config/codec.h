@@ -23,8 +23,8 @@ constexpr int kDecodeWorkArea = 800; // longer replies are rejected as malformed
 
 // Writes the block from frame[2] on (frame[0..1] = 0xAA 0x7E are the caller's) and sets
 // frameLength to 2 + block length. The store is read only, so the same record always gives
-// the same bytes. languageIndex 0..6 sends that table; any
-// other value (kUnknownLanguage) sends customLanguage[0..190] as the language record.
+// the same bytes. languageIndex 0..6 sends that table; any other value (kUnknownLanguage)
+// sends customLanguage[0..190] as the language record.
 // Layers 0 and 2 are never sent as layer records; a Code layer sends its entries 0..19, an
 // ASCII layer the bytes of its typed text (below). Returns 0, or -1 when a layer holds more
 // than 20 bytes (frameLength is then 0).
