@@ -72,24 +72,6 @@ int Verify(const TCliStreams &io, const TMsrSession &m, const std::string &file)
     return kExitOk;
 }
 
-// ASCII layers holding a backslash before n, e, t or another backslash. A Load keeps the
-// reader's bytes as they are, but Save (the window's too) reads such a pair as a typed escape
-// and sends one control byte: a restore of the file does not give a reader these bytes.
-std::string EscapeLikeLayers(const TMsrSettings &s) {
-    std::string layers;
-    for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer) {
-        if (s.LayerModes[layer] != kModeAscii) continue;
-        const uint8_t *entries = s.LayerStore[layer];
-        for (int i = 0; i + 1 < kSequenceEntries; ++i)
-            if (entries[i * kEntryBytes] == '\\' && entries[(i + 1) * kEntryBytes] != 0 &&
-                std::strchr("nNeEtT\\", entries[(i + 1) * kEntryBytes])) {
-                layers += (layers.empty() ? "" : ", ") + std::to_string(layer);
-                break;
-            }
-    }
-    return layers;
-}
-
 } // namespace
 
 int CmdVersion(const TCliStreams &io) {
@@ -121,7 +103,6 @@ int CmdBackup(const TCliStreams &io, const std::string &file) {
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrLoad(m.Context());
     if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
-    const std::string escapes = EscapeLikeLayers(*m.Settings);
     // What the window's Save File writes after it loaded the reader.
     m.Window.ControlsToRecord();
     PutFileLanguage(*m.Settings, m.Window.LanguageChoice());
@@ -129,12 +110,6 @@ int CmdBackup(const TCliStreams &io, const std::string &file) {
     const std::string error = WriteFileAtomically(file, image.data(), image.size());
     if (!error.empty()) return Fail(io, kExitFile, error);
     io.out << "configuration saved to " << file << '\n';
-    if (!escapes.empty())
-        io.err << "cardtool-cli: warning: "
-               << (escapes.find(',') == std::string::npos ? "layer " + escapes + " holds"
-                                                          : "layers " + escapes + " hold")
-               << " a backslash before n, e, t or a backslash; a restore of this file sends one "
-                  "control byte for each such pair instead\n";
     return kExitOk;
 }
 

@@ -78,23 +78,29 @@ std::string NameAt(const TMsrSettings &s, int layer, int slot) {
     return std::string(n, strnlen(n, kNameBytes));
 }
 
-// A sequence layer: the names the name builder gave it and the entries as hex, as the
-// editors show them. Entries are those the reader gets: the non-empty ones among the first 20.
+// A sequence layer: the names the name builder gave it and, as hex, what the reader gets:
+// the non-empty entries among the first 20 of a Code layer (as the editor shows them), the
+// bytes the typed text of an ASCII layer sends.
 TSequence SequenceOf(const TMsrSettings &s, int layer) {
     TSequence q;
     const int32_t mode = s.LayerModes[layer];
     q.Mode = ModeName(mode);
-    for (int i = 0; i < kSequenceEntries; ++i) {
-        uint8_t entry[4];
-        std::memcpy(entry, s.LayerStore[layer] + i * kEntryBytes, 4);
-        if (entry[0] == 0) continue; // sends nothing, as the encoder counts leading bytes
-        q.Hex.push_back(KeyCodeToHex(entry));
-        if (mode == kModeCode) {
-            const std::string name = NameAt(s, layer, i);
-            q.Names.push_back(name.empty() ? "?" : name);
+    if (mode == kModeAscii) {
+        for (uint8_t b : AsciiLayerBytes(s.LayerStore[layer]))
+            q.Hex.push_back(Hex2(b));
+    } else {
+        for (int i = 0; i < kSequenceEntries; ++i) {
+            uint8_t entry[4];
+            std::memcpy(entry, s.LayerStore[layer] + i * kEntryBytes, 4);
+            if (entry[0] == 0) continue; // sends nothing, as the encoder counts leading bytes
+            q.Hex.push_back(KeyCodeToHex(entry));
+            if (mode == kModeCode) {
+                const std::string name = NameAt(s, layer, i);
+                q.Names.push_back(name.empty() ? "?" : name);
+            }
         }
     }
-    // Other modes name slots in order, a control character taking two ("\" "n").
+    // Other modes name slots in order: an ASCII layer its text as typed ("\\" "n").
     if (mode != kModeCode)
         for (int slot = 0; slot < kEntriesPerLayer; ++slot) {
             const std::string name = NameAt(s, layer, slot);

@@ -38,46 +38,65 @@ uint8_t EscapeValue(uint8_t c, bool &known) {
     }
 }
 
-// Turns "\n", "\e", "\t", "\\" in the first 20 entries into single bytes. The first backslash
-// followed by anything else (or by nothing) ends the conversion for the layer.
-void ConvertEscapes(Entry (&seq)[kSequenceEntries]) {
-    int conversions = 0;
-    for (int i = 0; i + 1 < kSequenceEntries; ++i) {
-        if (seq[i][0] != '\\') continue;
-        bool known = false;
-        const uint8_t value = EscapeValue(seq[i + 1][0], known);
-        if (!known) return;
-        std::memset(seq[i], 0, kEntryBytes);
-        seq[i][0] = value;
-        for (int j = i + 1; j + 1 < kSequenceEntries; ++j)
-            std::memcpy(seq[j], seq[j + 1], kEntryBytes);
-        ++conversions;
-        std::memset(seq[kSequenceEntries - conversions], 0, kEntryBytes);
+// The bytes a typed text sends, entry by entry: entryAt(i) is entry i of count (4 bytes).
+template <typename EntryAt> std::vector<uint8_t> TypedBytes(int count, EntryAt entryAt) {
+    std::vector<uint8_t> bytes;
+    bool escapes = true;
+    for (int i = 0; i < count; ++i) {
+        const uint8_t *e = entryAt(i);
+        if (escapes && e[0] == '\\' && i + 1 < count) {
+            bool known = false;
+            const uint8_t value = EscapeValue(entryAt(i + 1)[0], known);
+            if (known) {
+                bytes.push_back(value);
+                ++i;
+                continue;
+            }
+            escapes = false;
+        }
+        for (int k = 0; k < 3 && e[k] != 0; ++k)
+            bytes.push_back(e[k]);
     }
+    return bytes;
 }
 
 // Appends the record of one sequence layer. False when it holds more than 20 bytes.
 bool AppendLayerRecord(int layer, const uint8_t (&bytes)[kLayerBytes], int32_t mode,
                        uint8_t (&frame)[1024], int &pos) {
-    Entry seq[kSequenceEntries];
-    std::memcpy(seq, bytes, sizeof seq);
     const bool ascii = mode == kModeAscii;
-    if (ascii) ConvertEscapes(seq);
-
-    uint8_t data[kSequenceEntries * 3];
-    int total = 0;
-    for (const Entry &e : seq) {
-        const int len = EntryCodeLength(e);
-        std::memcpy(data + total, e, len);
-        total += len;
+    std::vector<uint8_t> data;
+    if (ascii) {
+        data = AsciiLayerBytes(bytes);
+    } else {
+        for (int i = 0; i < kSequenceEntries; ++i) {
+            const Entry &e = *reinterpret_cast<const Entry *>(bytes + i * kEntryBytes);
+            data.insert(data.end(), e, e + EntryCodeLength(e));
+        }
     }
+    const int total = static_cast<int>(data.size());
     if (total > kSequenceMaxBytes) return false;
     if (total == 0) return true;
     frame[pos++] = static_cast<uint8_t>(ascii ? layer + kAsciiTagBase : layer);
     frame[pos++] = static_cast<uint8_t>(total);
-    std::memcpy(frame + pos, data, total);
+    std::memcpy(frame + pos, data.data(), data.size());
     pos += total;
     return true;
+}
+
+// The letter of the escape that stands for a byte, 0 for a byte typed as itself.
+char EscapeLetter(uint8_t b) {
+    switch (b) {
+    case 0x0D:
+        return 'n';
+    case 0x1B:
+        return 'e';
+    case 0x09:
+        return 't';
+    case '\\':
+        return '\\';
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -194,4 +213,51 @@ void PackCustomLanguage(const uint8_t (&layer2)[1024], uint8_t (&customLanguage)
 
 bool CustomLanguageHeld(const uint8_t (&customLanguage)[256]) {
     return customLanguage[0] >= kLanguageCount;
+}
+
+std::vector<uint8_t> AsciiLayerBytes(const uint8_t (&layer)[1024]) {
+    return TypedBytes(kEntriesPerLayer, [&layer](int i) { return layer + i * kEntryBytes; });
+}
+
+std::vector<uint8_t> TypedTextBytes(std::string_view text) {
+    std::vector<uint8_t> entries(text.size() * kEntryBytes, 0);
+    for (size_t i = 0; i < text.size(); ++i)
+        entries[i * kEntryBytes] = static_cast<uint8_t>(text[i]);
+    return TypedBytes(static_cast<int>(text.size()),
+                      [&entries](int i) { return entries.data() + i * kEntryBytes; });
+}
+
+void PutTypedText(const uint8_t *bytes, int n, uint8_t (&layer)[1024]) {
+    std::memset(layer, 0, sizeof layer);
+    int entry = 0;
+    for (int k = 0; k < n; ++k) {
+        if (bytes[k] == 0) continue;
+        const char letter = EscapeLetter(bytes[k]);
+        if (entry + (letter ? 2 : 1) > kEntriesPerLayer) break;
+        if (letter) {
+            layer[entry++ * kEntryBytes] = '\\';
+            layer[entry++ * kEntryBytes] = static_cast<uint8_t>(letter);
+        } else {
+            layer[entry++ * kEntryBytes] = bytes[k];
+        }
+    }
+}
+
+void TypeLoadedLayers(uint8_t (&store)[16][1024], const int32_t (&modes)[16]) {
+    for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer) {
+        if (modes[layer] != kModeAscii) continue;
+        uint8_t bytes[kEntriesPerLayer];
+        for (int i = 0; i < kEntriesPerLayer; ++i)
+            bytes[i] = store[layer][i * kEntryBytes];
+        PutTypedText(bytes, kEntriesPerLayer, store[layer]);
+    }
+}
+
+void NormaliseTypedLayers(uint8_t (&store)[16][1024], const int32_t (&modes)[16]) {
+    for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer) {
+        if (modes[layer] != kModeAscii) continue;
+        const std::vector<uint8_t> bytes = AsciiLayerBytes(store[layer]);
+        if (bytes.size() > size_t(kSequenceMaxBytes)) continue;
+        PutTypedText(bytes.data(), static_cast<int>(bytes.size()), store[layer]);
+    }
 }

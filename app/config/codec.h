@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 constexpr int kUnknownLanguage = -1; // the "UNKNOW" state: CustomLanguage is sent
 
@@ -20,10 +22,11 @@ constexpr int kDecodeOk = 1, kDecodeBlank = 10, kDecodeMalformed = -2;
 constexpr int kDecodeWorkArea = 800; // longer replies are rejected as malformed
 
 // Writes the block from frame[2] on (frame[0..1] = 0xAA 0x7E are the caller's) and sets
-// frameLength to 2 + block length. The store is read only: escapes are converted in a copy,
-// so the same record always gives the same bytes. languageIndex 0..6 sends that table; any
-// other value (kUnknownLanguage) sends customLanguage[0..190] as the language record.
-// Layers 0 and 2 are never sent as layer records. Returns 0, or -1 when a layer holds more
+// frameLength to 2 + block length. The store is read only, so the same record always gives
+// the same bytes. languageIndex 0..6 sends that table; any other value (kUnknownLanguage)
+// sends customLanguage[0..190] as the language record.
+// Layers 0 and 2 are never sent as layer records; a Code layer sends its entries 0..19, an
+// ASCII layer the bytes of its typed text (below). Returns 0, or -1 when a layer holds more
 // than 20 bytes (frameLength is then 0).
 int EncodeSaveBlock(const uint8_t (&store)[16][1024], const int32_t (&modes)[16], int languageIndex,
                     const uint8_t (&customLanguage)[256], uint8_t (&frame)[1024], int &frameLength);
@@ -45,3 +48,31 @@ void PackCustomLanguage(const uint8_t (&layer2)[1024], uint8_t (&customLanguage)
 // True when customLanguage holds a language the reader reported (a kept language starts with
 // an index the list lacks); false when none was kept, as before any such Load.
 bool CustomLanguageHeld(const uint8_t (&customLanguage)[256]);
+
+// An ASCII layer holds its text as the user types it, one character per entry: "\n", "\e",
+// "\t" and "\\" (letters in either case) stand for Enter, Esc, Tab and a backslash. A
+// backslash before anything else is sent as it is and ends the escapes of the layer; the
+// rest goes as typed. The reader's limit is on the bytes sent, so a text of 20 bytes can take
+// up to 40 entries.
+
+// The bytes the typed text of an ASCII layer sends: every non-empty entry in order (its
+// leading non-zero bytes), the escapes converted. May be more than the reader takes.
+std::vector<uint8_t> AsciiLayerBytes(const uint8_t (&layer)[1024]);
+// The same for a typed text (single-byte characters).
+std::vector<uint8_t> TypedTextBytes(std::string_view text);
+
+// Replaces the layer's entries with the typed text that sends exactly these bytes: a
+// backslash, Enter, Esc and Tab written as their escapes, everything else as it is (zero
+// bytes, which no entry can hold, left out). Cut at a whole character when it would pass the
+// layer's 256 entries, which only a text far over the reader's limit does.
+void PutTypedText(const uint8_t *bytes, int n, uint8_t (&layer)[1024]);
+
+// Load: the decoder leaves the reader's bytes of an ASCII layer one per entry; each ASCII
+// layer 3..15 becomes the typed text that sends them.
+void TypeLoadedLayers(uint8_t (&store)[16][1024], const int32_t (&modes)[16]);
+
+// Open File: each ASCII layer 3..15 is written again as the one typed text of the bytes it
+// sends, so that it shows unambiguously (files of earlier versions can hold control bytes as
+// they are, upper-case escapes, or a backslash that ends the escapes). What it sends stays
+// the same; a layer over the reader's limit stays as it is, for Save to refuse.
+void NormaliseTypedLayers(uint8_t (&store)[16][1024], const int32_t (&modes)[16]);

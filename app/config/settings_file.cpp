@@ -208,7 +208,8 @@ std::string RecordFromSettingsImage(const uint8_t *data, size_t size, TMsrSettin
         s.LayerModes[layer] = ModeAt(data, size, layer);
     if (size > kSettingsModesBytes)
         std::memcpy(s.LayerStore, data + kSettingsModesBytes, size - kSettingsModesBytes);
-    BuildFileKeyNames(s.LayerModes, s.LayerStore, s.NameCache);
+    NormaliseTypedLayers(s.LayerStore, s.LayerModes);
+    BuildKeyNames(s.LayerModes, s.LayerStore, s.NameCache);
     return {};
 }
 

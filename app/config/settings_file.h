@@ -32,7 +32,8 @@ std::string CheckSettingsImage(const uint8_t *data, size_t size);
 
 // Opens an image into the record: checks it first and leaves the record untouched when it is
 // refused (the reason is returned). Otherwise modes and layers are replaced (what a short
-// file lacks is zero), the names rebuilt for a file, and "" returned. ReadingSequence,
+// file lacks is zero), ASCII layers rewritten as the one typed text of what they send
+// (NormaliseTypedLayers), the names rebuilt, and "" returned. ReadingSequence,
 // EditedSequence and CustomLanguage are left as they are.
 std::string RecordFromSettingsImage(const uint8_t *data, size_t size, TMsrSettings &s);
 

@@ -75,9 +75,14 @@ void TKeyGrid::MouseDown(int column, int row) {
 }
 
 void TKeyGrid::Delete() {
-    for (int r = Next; r < kRows; ++r)
+    // Only what the user sees selected goes: an empty row or no selection removes nothing.
+    const int row = SelectedRow;
+    if (row < 1 || row > kRows || Rows[row].Empty()) return;
+    for (int r = row; r < kRows; ++r)
         Rows[r] = Rows[r + 1];
     Rows[kRows] = TGridRow{};
+    // The rows below moved up, and the insertion point with them, so no gap opens.
+    if (Next > row) --Next;
 }
 
 void TKeyGrid::ClearAll() {

@@ -38,9 +38,10 @@ class TKeyGrid {
     // when r has no name.
     void Click(int row);
     // Any mouse button on a cell (column 1 or 2): selects it; a row with a name or a code
-    // also becomes the row the next key goes to, and the one "Delete" removes.
+    // also becomes the row the next key goes to.
     void MouseDown(int column, int row);
-    // Removes row InsertRow; the rows below move up.
+    // Removes the selected row, the rows below moving up (the insertion point too, when it
+    // was below); nothing when no row or an empty one is selected.
     void Delete();
     void ClearAll();
 

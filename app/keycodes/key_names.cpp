@@ -186,7 +186,7 @@ const char *KeyCodeName(const uint8_t (&entry)[4]) {
 namespace {
 
 void BuildNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
-                char (&names)[16][256][20], bool fromFile) {
+                char (&names)[16][256][20]) {
     for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer) {
         char(&out)[256][20] = names[layer];
         const auto entry = [&](int i) -> const uint8_t(&)[4] {
@@ -199,33 +199,19 @@ void BuildNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
                 if (const char *name = KeyCodeName(entry(i))) PutName(out[i], name);
             break;
         case kModeAscii: {
-            // A stored control character shows as its two-character escape, in two slots.
+            // The text as typed, one character per slot. A control byte stored as it is
+            // (a record made before texts were kept as typed) shows as its escape, in two.
             int p = 0;
-            for (int i = 0; i < kSequenceEntries; ++i) {
+            for (int i = 0; i < kEntriesPerLayer; ++i) {
                 const uint8_t(&e)[4] = entry(i);
                 if (e[0] == 0 && e[1] == 0 && e[2] == 0 && e[3] == 0) break;
-                char escape = 0;
-                switch (e[0]) {
-                case 0x0D:
-                    escape = 'n';
-                    break;
-                case 0x1B:
-                    escape = 'e';
-                    break;
-                case 0x09:
-                    escape = 't';
-                    break;
-                case 0x5C:
-                    // A file keeps the escapes as typed, so its backslash is one character.
-                    if (!fromFile) escape = '\\';
-                    break;
-                }
-                if (escape) {
-                    PutChar(out[p++], '\\');
-                    PutChar(out[p++], escape);
-                } else {
-                    PutChar(out[p++], static_cast<char>(e[0]));
-                }
+                const char escape = e[0] == 0x0D   ? 'n'
+                                    : e[0] == 0x1B ? 'e'
+                                    : e[0] == 0x09 ? 't'
+                                                   : 0;
+                if (p + (escape ? 2 : 1) > kEntriesPerLayer) break;
+                if (escape) PutChar(out[p++], '\\');
+                PutChar(out[p++], escape ? escape : static_cast<char>(e[0]));
             }
             break;
         }
@@ -247,10 +233,5 @@ void BuildNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
 
 void BuildKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
                    char (&names)[16][256][20]) {
-    BuildNames(modes, store, names, false);
-}
-
-void BuildFileKeyNames(const int32_t (&modes)[16], const uint8_t (&store)[16][1024],
-                       char (&names)[16][256][20]) {
-    BuildNames(modes, store, names, true);
+    BuildNames(modes, store, names);
 }

@@ -1,5 +1,6 @@
 #include "keycodes/text_entry.h"
 
+#include "config/codec.h"
 #include "config/msr_settings.h"
 
 #include <algorithm>
@@ -22,9 +23,15 @@ std::string SequenceText(const TMsrSettings &s, int editedSequence) {
     return text;
 }
 
-TTypedKey FilterTypedKey(int character, int length) {
+bool TextTooLong(std::string_view text) {
+    // No byte takes more than two characters (an escape): past 40 there is no need to count.
+    if (text.size() > size_t(2 * kTextLimit)) return true;
+    return TypedTextBytes(text).size() > size_t(kTextLimit);
+}
+
+TTypedKey FilterTypedKey(int character, std::string_view withKey) {
     if (character == kBackspace) return TTypedKey::Insert;
-    if (length >= kTextLimit) return TTypedKey::Exceed;
+    if (TextTooLong(withKey)) return TTypedKey::Exceed;
     return Printable(character) ? TTypedKey::Insert : TTypedKey::Swallow;
 }
 
@@ -40,7 +47,7 @@ bool TextAllowed(std::u16string_view text, std::u16string_view shown) {
 }
 
 TStoreResult StoreSequenceText(TMsrSettings &s, int editedSequence, std::string_view text) {
-    if (text.size() > size_t(kTextLimit)) return TStoreResult::TooLong;
+    if (TextTooLong(text)) return TStoreResult::TooLong;
     const int layer = LayerOfEditedSequence(editedSequence);
     if (layer < 0) return TStoreResult::NoSequence;
     std::memset(s.LayerStore[layer], 0, sizeof s.LayerStore[layer]);

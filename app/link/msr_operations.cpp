@@ -46,11 +46,13 @@ TxResult Run(const TMsrContext &c, TxOptions opts,
     return RunTransaction(c.Link, build, opts, [&c](bool on) { c.Window.SetEnabled(on); });
 }
 
-// Puts a decoded configuration into the record and the window (Load and the probe).
+// Puts a decoded configuration into the record and the window (Load and the probe, of the
+// window and of cardtool-cli alike): options repacked, ASCII layers as typed text.
 void ApplyDecoded(const TMsrContext &c, const TxResult &r) {
     std::memcpy(c.Settings.LayerStore, r.store, sizeof c.Settings.LayerStore);
     std::memcpy(c.Settings.LayerModes, r.modes, sizeof c.Settings.LayerModes);
     RepackLayer1(c.Settings.LayerStore[kOptionsLayer]);
+    TypeLoadedLayers(c.Settings.LayerStore, c.Settings.LayerModes);
     std::memset(c.Settings.NameCache, 0, sizeof c.Settings.NameCache);
     BuildKeyNames(c.Settings.LayerModes, c.Settings.LayerStore, c.Settings.NameCache);
     c.Window.RecordToControls();

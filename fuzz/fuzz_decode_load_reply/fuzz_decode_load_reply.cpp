@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "config/codec.h"
 #include "config/msr_settings.h"
@@ -22,6 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
 
     RepackLayer1(s->LayerStore[kOptionsLayer]);
+    // Load keeps an ASCII layer as the typed text that sends the reader's bytes again (all of
+    // them whenever they fit the layer typed, as any 128 do).
+    std::vector<uint8_t> raw[kLayerCount];
+    for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer)
+        for (int i = 0; s->LayerModes[layer] == kModeAscii && i < kEntriesPerLayer; ++i)
+            if (const uint8_t b = s->LayerStore[layer][i * kEntryBytes]) raw[layer].push_back(b);
+    TypeLoadedLayers(s->LayerStore, s->LayerModes);
+    for (int layer = kFirstSequenceLayer; layer < kLayerCount; ++layer)
+        if (s->LayerModes[layer] == kModeAscii && raw[layer].size() <= 128 &&
+            AsciiLayerBytes(s->LayerStore[layer]) != raw[layer])
+            __builtin_trap();
     PackCustomLanguage(s->LayerStore[kLanguageLayer], s->CustomLanguage);
     BuildKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
 

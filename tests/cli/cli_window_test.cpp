@@ -4,9 +4,12 @@
 // child against its own, both starting from the same configuration.
 #include "cli_run.h"
 #include "config/settings_file.h"
+#include "keycodes/ui/TForm6.h"
 #include "msr_reader_test.h"
 
+#include <QLineEdit>
 #include <QTest>
+#include <random>
 
 namespace {
 
@@ -59,6 +62,56 @@ class CliWindowTest : public MsrReaderTest {
         return frame;
     }
     std::string Path(const char *name) { return Cli.File(name); }
+
+    // The window on a reader holding `block`, loaded.
+    void Loaded(const Bytes &block) {
+        vr_reset();
+        SetReaderBlock(block);
+        if (!Form2->isVisible()) Choose();
+        Button(1)->click();
+        ASSERT_EQ(Panel(1), "LOAD SUCCESS");
+        msgbox::clearShown();
+    }
+    // Save, and what the reader then holds.
+    static Bytes Saved() {
+        msgbox::clearShown();
+        Button(4)->click();
+        EXPECT_EQ(Panel(1), "SAVE SUCCESS");
+        return ReaderBlock();
+    }
+    // The text entry of a sequence opened from its ASCII button and closed with OK, its text
+    // as it was shown unless `typed` replaces it.
+    static void TextEntryOk(int asciiButton, const char *typed = nullptr) {
+        MouseDown(Radio(asciiButton));
+        ASSERT_TRUE(Form6->isVisible());
+        if (typed) {
+            Form6->Edit1->clear();
+            QTest::keyClicks(Form6->Edit1, QString::fromLatin1(typed));
+        }
+        Form6->BitBtn1->click();
+        ASSERT_FALSE(Form6->isVisible());
+    }
+    // backup, then restore of that file, by the program against its own reader holding
+    // `block`; what that reader holds afterwards.
+    Bytes BackupRestore(const Bytes &block) {
+        Cli.SetReaderBlock(block);
+        const std::string file = Path("round.MDAT");
+        const clitest::Result b = Cli.Exec({"backup", file});
+        EXPECT_EQ(b.status, 0) << b.err;
+        EXPECT_EQ(b.err, "");
+        const clitest::Result r = Cli.Exec({"restore", file});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return Cli.ReaderBlock();
+    }
+
+    // The factory block with the reader's bytes of an ASCII layer appended as they are.
+    static Bytes WithAsciiLayer(int layer, const Bytes &bytes) {
+        Bytes block = Block();
+        block.push_back(uint8_t(0x10 + layer));
+        block.push_back(uint8_t(bytes.size()));
+        block.insert(block.end(), bytes.begin(), bytes.end());
+        return block;
+    }
 
     clitest::CliRunner Cli;
 };
@@ -155,6 +208,85 @@ TEST_F(CliWindowTest, AFileOfSaveFileRestoredGivesTheReaderWhatSaveGives) {
     const clitest::Result r = Cli.Exec({"restore", "--verify", file});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Cli.ReaderBlock(), saved);
+}
+
+// A layer's bytes, whatever they are, come back unchanged from every way the program takes
+// them through its record: Load and Save; a settings file between them; backup and restore;
+// the text entry confirmed as it was shown.
+TEST_F(CliWindowTest, AsciiLayerBytesSurviveEveryRoundTrip) {
+    const unsigned seed = 20260519;
+    std::mt19937 rng(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    // Half the bytes from those that look like escapes, so that they meet often.
+    const uint8_t tricky[] = {0x5C, 0x0D, 0x1B, 0x09, 'n', 'e', 't', 'N', 'E', 'T', 'q'};
+    const std::string file = Path("layer.MDAT");
+    for (int iteration = 0; iteration < 24; ++iteration) {
+        Bytes layer(size_t(std::uniform_int_distribution<int>(1, 20)(rng)));
+        for (uint8_t &b : layer)
+            b = rng() % 2 ? tricky[rng() % sizeof tricky]
+                          : uint8_t(std::uniform_int_distribution<int>(1, 255)(rng));
+        const Bytes block = WithAsciiLayer(5, layer);
+        SCOPED_TRACE("layer " + clitest::Hex(layer));
+        const auto same = [&block](const Bytes &back, const char *how) {
+            EXPECT_EQ(clitest::Hex(LayerRecords(back)), clitest::Hex(LayerRecords(block))) << how;
+            EXPECT_TRUE(back == block) << how; // options and language too
+        };
+
+        Loaded(block);
+        same(Saved(), "Load, Save");
+
+        Loaded(block);
+        SaveFile(file);
+        OpenFile(file);
+        same(Saved(), "Load, Save File, Open File, Save");
+
+        Loaded(block);
+        TextEntryOk(5);
+        same(Saved(), "Load, text entry OK, Save");
+
+        same(BackupRestore(block), "backup, restore");
+        if (HasFailure()) break;
+    }
+}
+
+TEST_F(CliWindowTest, WhatTheUserTypedIsWhatTheReaderKeeps) {
+    const Bytes backslashN = {0x15, 2, 0x5C, 'n'};
+    struct Case {
+        const char *name;
+        Bytes reader;               // the reader's block to start from
+        std::function<Bytes()> run; // the steps; what the reader then holds
+        Bytes layers;               // its layer records
+    } cases[] = {
+        {"typed \\\\n, then Load, beep changed, Save", Block(),
+         [this, &backslashN] {
+             TextEntryOk(5, "\\\\n");
+             EXPECT_EQ(LayerRecords(Saved()), backslashN);
+             Loaded(ReaderBlock());
+             Form2->CheckBox[7]->setChecked(!Form2->CheckBox[7]->isChecked());
+             return Saved();
+         },
+         backslashN},
+        {"typed \\\\n, then backup and restore", Block(),
+         [this] {
+             TextEntryOk(5, "\\\\n");
+             return BackupRestore(Saved());
+         },
+         backslashN},
+        {"13 02 5C 0D, Save File, Open File, text entry OK, Save",
+         WithAsciiLayer(3, {0x5C, 0x0D}),
+         [this] {
+             SaveFile(Path("c.MDAT"));
+             OpenFile(Path("c.MDAT"));
+             TextEntryOk(1);
+             return Saved();
+         },
+         {0x13, 2, 0x5C, 0x0D}},
+    };
+    for (Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded(c.reader);
+        EXPECT_EQ(clitest::Hex(LayerRecords(c.run())), clitest::Hex(c.layers));
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "config/codec.h"
@@ -144,18 +145,100 @@ TEST(EncodeSaveBlock, AsciiEscapes) {
     }
 }
 
-TEST(EncodeSaveBlock, EntriesPastTheTwentiethNeverCompleteAnEscape) {
-    // A loaded ASCII layer may hold more than 20 characters. A backslash in the last entry
-    // is sent as it is: the entry after it is not part of the sequence.
-    auto s = Fresh();
-    PutText(*s, 5, "abcdefghijklmnopqrs\\nx");
-    const Encoded e = Encode(*s);
-    ASSERT_EQ(e.result, kEncodeOk);
-    std::vector<uint8_t> expected = {0x15, 20};
-    for (char c = 'a'; c <= 's'; ++c)
-        expected.push_back(static_cast<uint8_t>(c));
-    expected.push_back(0x5C);
-    EXPECT_EQ(e.Tail(), expected);
+TEST(EncodeSaveBlock, TheLimitIsOnBytesSentNotOnTypedEntries) {
+    struct Case {
+        std::string typed;
+        int result;
+        size_t bytes; // sent
+        uint8_t last; // last byte sent
+    } cases[] = {
+        {std::string(40, '\\'), kEncodeOk, 20, 0x5C},                 // 20 escaped backslashes
+        {std::string(19, 'a') + "\\n", kEncodeOk, 20, 0x0D},          // 21 entries
+        {"abcdefghijklmnopqrs\\nx", kEncodeTooLong, 0, 0},            // 21 bytes: refused, not cut
+        {"\\q" + std::string(17, 'a') + "\\n", kEncodeTooLong, 0, 0}, // \q ends the escapes
+    };
+    for (const Case &c : cases) {
+        auto s = Fresh();
+        PutText(*s, 5, c.typed.c_str());
+        const Encoded e = Encode(*s);
+        EXPECT_EQ(e.result, c.result) << c.typed;
+        if (c.result != kEncodeOk) continue;
+        const std::vector<uint8_t> tail = e.Tail();
+        ASSERT_EQ(tail.size(), 2 + c.bytes) << c.typed;
+        EXPECT_EQ(tail[1], c.bytes) << c.typed;
+        EXPECT_EQ(tail.back(), c.last) << c.typed;
+    }
+}
+
+TEST(TypedText, EveryByteSequenceComesBackFromItsTypedText) {
+    // All one- and two-byte texts, and 20-byte runs of the bytes that look like escapes.
+    std::vector<std::vector<uint8_t>> texts;
+    for (int a = 1; a < 256; ++a) {
+        texts.push_back({uint8_t(a)});
+        for (int b = 1; b < 256; ++b)
+            texts.push_back({uint8_t(a), uint8_t(b)});
+    }
+    for (const uint8_t b : {0x5C, 0x0D, 0x1B, 0x09})
+        texts.push_back(std::vector<uint8_t>(20, b));
+    uint8_t layer[1024];
+    for (const auto &text : texts) {
+        PutTypedText(text.data(), int(text.size()), layer);
+        ASSERT_EQ(AsciiLayerBytes(layer), text) << int(text[0]) << " " << text.size();
+    }
+    // Twenty escapes take 40 entries; nothing is written past the text.
+    PutTypedText(texts.back().data(), 20, layer);
+    EXPECT_EQ(layer[39 * 4], 't');
+    EXPECT_EQ(layer[40 * 4], 0);
+
+    // Zero bytes are left out; a text past the layer's 256 entries is cut at a whole escape.
+    const uint8_t holes[] = {'a', 0, 'b'};
+    PutTypedText(holes, 3, layer);
+    EXPECT_EQ(AsciiLayerBytes(layer), (std::vector<uint8_t>{'a', 'b'}));
+    const std::vector<uint8_t> many(200, 0x5C);
+    PutTypedText(many.data(), 200, layer);
+    EXPECT_EQ(AsciiLayerBytes(layer), std::vector<uint8_t>(128, 0x5C));
+}
+
+TEST(TypedText, LoadTypesTheReadersBytesAndOpenNormalisesOldFiles) {
+    struct Case {
+        const char *name;
+        std::string stored; // entries of the layer as found
+        bool loaded;        // after a Load; else after Open File
+        std::string typed;  // the layer afterwards
+    } cases[] = {
+        {"loaded controls and backslash", "a\\\r\x1B\tb", true, "a\\\\\\n\\e\\tb"},
+        {"loaded hole", std::string("a\0b", 3), true, "ab"},
+        {"file, upper-case escape", "\\N\\E", false, "\\n\\e"},
+        {"file, control byte as it is", "a\rb", false, "a\\nb"},
+        {"file, a backslash ending the escapes", "\\q\\n", false, "\\\\q\\\\n"},
+        {"file, a trailing backslash", "ab\\", false, "ab\\\\"},
+        {"file over the limit stays", std::string(21, 'z') + "\r", false,
+         std::string(21, 'z') + "\r"},
+    };
+    for (const Case &c : cases) {
+        auto s = Fresh();
+        for (size_t i = 0; i < c.stored.size(); ++i)
+            s->LayerStore[6][4 * i] = uint8_t(c.stored[i]);
+        s->LayerModes[6] = kModeAscii;
+        s->LayerStore[1][0] = '\\'; // options and Code layers are no text
+        s->LayerModes[1] = kModeAscii;
+        s->LayerStore[7][0] = 0x5C;
+        s->LayerModes[7] = kModeCode;
+        const std::vector<uint8_t> before = AsciiLayerBytes(s->LayerStore[6]);
+        if (c.loaded)
+            TypeLoadedLayers(s->LayerStore, s->LayerModes);
+        else
+            NormaliseTypedLayers(s->LayerStore, s->LayerModes);
+        std::string typed;
+        for (int i = 0; i < 256 && s->LayerStore[6][4 * i]; ++i)
+            typed += char(s->LayerStore[6][4 * i]);
+        EXPECT_EQ(typed, c.typed) << c.name;
+        if (!c.loaded) {
+            EXPECT_EQ(AsciiLayerBytes(s->LayerStore[6]), before) << c.name;
+        }
+        EXPECT_EQ(s->LayerStore[1][4], 0) << c.name;
+        EXPECT_EQ(s->LayerStore[7][4], 0) << c.name;
+    }
 }
 
 TEST(EncodeSaveBlock, EscapesShrinkTheLayerBelowTheLimit) {

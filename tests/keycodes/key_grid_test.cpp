@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/codec.h"
 #include "config/msr_settings.h"
@@ -170,6 +171,73 @@ TEST(KeyGrid, DeleteRemovesTheChosenRowAndClearAllEmptiesTheList) {
     EXPECT_EQ(Names(full), std::string(19, '|'));
     EXPECT_EQ(full.InsertRow(), 1);
     EXPECT_EQ(full.Selected(), 0);
+}
+
+TEST(KeyGrid, DeleteActsOnTheRowShownSelectedOrOnNothing) {
+    struct Case {
+        const char *name;
+        void (*choose)(TKeyGrid &); // on the list A S D F, just typed (row 4 selected)
+        const char *after;          // rows 1 ... 5 after Delete
+        int insertRow;              // where the next key then goes
+    } cases[] = {
+        {"left click on a key, right click on an empty row",
+         [](TKeyGrid &g) {
+             g.Click(2);
+             g.MouseDown(1, 9);
+         },
+         "A|S|D|F|", 2},
+        {"the key just typed", [](TKeyGrid &) {}, "A|S|D||", 4},
+        {"left click on an empty row", [](TKeyGrid &g) { g.Click(7); }, "A|S|D|F|", 5},
+    };
+    for (const Case &c : cases) {
+        TKeyGrid g = Filled(4);
+        c.choose(g);
+        const int selected = g.Selected();
+        g.Delete();
+        EXPECT_EQ(Names(g, 5), c.after) << c.name;
+        EXPECT_EQ(g.InsertRow(), c.insertRow) << c.name;
+        EXPECT_EQ(g.Selected(), selected) << c.name;
+    }
+
+    // A list loaded from the record shows nothing selected: Delete keeps it whole.
+    auto s = Zeroed();
+    s->LayerModes[3] = kModeCode;
+    s->LayerStore[3][0] = 0x1C;
+    s->LayerStore[3][4] = 0x1B;
+    BuildKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
+    TKeyGrid loaded;
+    loaded.Load(*s, 100);
+    loaded.Delete();
+    EXPECT_EQ(Names(loaded, 3), "A|S|");
+}
+
+TEST(KeyGrid, StoreKeepsEveryRowDownToTheLastCode) {
+    struct Case {
+        const char *name;
+        std::vector<const char *> keys; // rows from 1 on
+        std::vector<uint8_t> record;    // the suffix record sent
+    } cases[] = {
+        {"Enter alone", {"Enter"}, {0x05, 1, 0x5A}},
+        {"Enter, then a row without a code", {"Enter", "><"}, {0x05, 1, 0x5A}},
+        {"a code in row 20 only",
+         {"><", "><", "><", "><", "><", "><", "><", "><", "><", "><",
+          "><", "><", "><", "><", "><", "><", "><", "><", "><", "Tab"},
+         {0x05, 1, 0x0D}},
+    };
+    for (const Case &c : cases) {
+        auto s = Zeroed();
+        TKeyGrid g;
+        g.Reset();
+        for (const char *key : c.keys)
+            Add(g, key);
+        ASSERT_TRUE(g.Store(*s, 102)) << c.name;
+        uint8_t frame[1024] = {};
+        int length = 0;
+        ASSERT_EQ(
+            EncodeSaveBlock(s->LayerStore, s->LayerModes, 0, s->CustomLanguage, frame, length), 0);
+        EXPECT_EQ(std::vector<uint8_t>(frame + 2 + kFixedBlockBytes, frame + length), c.record)
+            << c.name;
+    }
 }
 
 TEST(KeyGrid, StoreWritesTheLayerNamesAndModeExactly) {

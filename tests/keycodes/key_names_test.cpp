@@ -71,29 +71,36 @@ TEST(BuildKeyNames, CodeLayers) {
     EXPECT_EQ(r.Name(2, 0), "");
 }
 
-TEST(BuildKeyNames, AsciiLayersShowEscapes) {
+TEST(BuildKeyNames, AsciiLayersShowTheirTextAsTyped) {
     Record r;
     r.s->LayerModes[4] = kModeAscii;
-    const uint8_t text[] = {'a', 0x0D, 'b', 0x5C, 0x1B, 0x09, 0, 'z'};
+    // A typed "\\" and "\\n" are two characters each; control bytes held as they are (a
+    // record of an earlier version) show as their escapes.
+    const uint8_t text[] = {'a', 0x0D, 'b', 0x5C, 0x5C, 0x1B, 0x09, '\\', 'n', 0, 'z'};
     for (size_t i = 0; i < sizeof text; ++i)
         r.s->LayerStore[4][4 * i] = text[i];
     r.Build();
-    const char *expected[] = {"a", "\\", "n", "b", "\\", "\\", "\\", "e", "\\", "t", ""};
-    for (int i = 0; i < 11; ++i)
+    const char *expected[] = {"a", "\\", "n", "b", "\\", "\\", "\\", "e", "\\", "t", "\\", "n", ""};
+    for (int i = 0; i < 13; ++i)
         EXPECT_EQ(r.Name(4, i), expected[i]) << i;
     // The walk stops at the first empty entry: 'z' is not shown.
-    EXPECT_EQ(r.Name(4, 11), "");
+    EXPECT_EQ(r.Name(4, 13), "");
 }
 
-TEST(BuildKeyNames, TwentyControlCharactersFillFortySlots) {
+TEST(BuildKeyNames, AWholeLayerOfControlBytesFillsEveryNameSlot) {
     Record r;
     r.s->LayerModes[6] = kModeAscii;
     for (int i = 0; i < 21; ++i)
         r.s->LayerStore[6][4 * i] = 0x0D;
+    r.s->LayerModes[7] = kModeAscii;
+    for (int i = 0; i < 256; ++i)
+        r.s->LayerStore[7][4 * i] = 0x09;
     r.Build();
-    EXPECT_EQ(r.Name(6, 38), "\\");
-    EXPECT_EQ(r.Name(6, 39), "n");
-    EXPECT_EQ(r.Name(6, 40), "");
+    EXPECT_EQ(r.Name(6, 40), "\\");
+    EXPECT_EQ(r.Name(6, 41), "n");
+    EXPECT_EQ(r.Name(6, 42), "");
+    EXPECT_EQ(r.Name(7, 254), "\\");
+    EXPECT_EQ(r.Name(7, 255), "t");
 }
 
 TEST(BuildKeyNames, LayerMarkerReplySpellsTheLayer) {

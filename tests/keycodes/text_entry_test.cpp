@@ -37,11 +37,11 @@ void PutAscii(TMsrSettings &s, int layer, const std::string &bytes) {
 TEST(TextEntry, ShowsTheWholeTextOfAnAsciiSequenceOnly) {
     auto s = Zeroed();
     PutAscii(*s, 3, "ab\\n");
-    BuildFileKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
+    BuildKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
     EXPECT_EQ(SequenceText(*s, 100), "ab\\n");
 
-    // A loaded control character shows as its escape, so 12 of them are 24 characters: all
-    // shown, so that OK refuses them rather than cutting them.
+    // A control byte held as it is shows as its escape, so 12 of them are 24 characters, all
+    // shown.
     PutAscii(*s, 11, std::string(12, '\r'));
     BuildKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
     std::string escapes;
@@ -58,16 +58,35 @@ TEST(TextEntry, ShowsTheWholeTextOfAnAsciiSequenceOnly) {
         EXPECT_EQ(SequenceText(*s, code), "") << code;
 }
 
-TEST(TextEntry, TypedKeys) {
-    EXPECT_EQ(FilterTypedKey('a', 0), TTypedKey::Insert);
-    EXPECT_EQ(FilterTypedKey(' ', 19), TTypedKey::Insert);
-    EXPECT_EQ(FilterTypedKey('~', 19), TTypedKey::Insert);
-    EXPECT_EQ(FilterTypedKey('a', 20), TTypedKey::Exceed);
-    EXPECT_EQ(FilterTypedKey(0x01, 20), TTypedKey::Exceed); // the limit comes first
-    EXPECT_EQ(FilterTypedKey(kBackspace, 20), TTypedKey::Insert);
-    EXPECT_EQ(FilterTypedKey(kBackspace, 35), TTypedKey::Insert);
+TEST(TextEntry, TypedKeysStopAtTwentyBytes) {
+    const std::string nineteen(19, 'x'), twenty(20, 'x');
+    EXPECT_EQ(FilterTypedKey('a', "a"), TTypedKey::Insert);
+    EXPECT_EQ(FilterTypedKey(' ', nineteen + " "), TTypedKey::Insert);
+    EXPECT_EQ(FilterTypedKey('~', twenty), TTypedKey::Insert);
+    EXPECT_EQ(FilterTypedKey('a', twenty + "a"), TTypedKey::Exceed);
+    EXPECT_EQ(FilterTypedKey(0x01, twenty + "\x01"), TTypedKey::Exceed); // the limit comes first
+    EXPECT_EQ(FilterTypedKey(kBackspace, twenty + "a"), TTypedKey::Insert);
+    EXPECT_EQ(FilterTypedKey(kBackspace, std::string(35, 'a')), TTypedKey::Insert);
     for (int c : {0x00, 0x09, 0x0D, 0x1B, 0x1F, 0x7F, 0x80, 0xE9, 0x20AC})
-        EXPECT_EQ(FilterTypedKey(c, 3), TTypedKey::Swallow) << c;
+        EXPECT_EQ(FilterTypedKey(c, "abc"), TTypedKey::Swallow) << c;
+
+    // The limit is on the bytes sent: an escape is one, a backslash that ends the escapes is
+    // one, and so is what follows it.
+    struct Case {
+        std::string text;
+        bool tooLong;
+    } cases[] = {
+        {nineteen + "\\", false},  // a lone backslash, on the way to an escape
+        {nineteen + "\\n", false}, // 21 characters, 20 bytes
+        {twenty + "\\", true},
+        {std::string(40, '\\'), false}, // 20 escaped backslashes
+        {std::string(41, '\\'), true},
+        {"\\q" + std::string(17, 'x') + "\\n", true}, // \q ends the escapes: 21 bytes
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(TextTooLong(c.text), c.tooLong) << c.text;
+        EXPECT_EQ(FilterTypedKey('x', c.text) == TTypedKey::Exceed, c.tooLong) << c.text;
+    }
 }
 
 TEST(TextEntry, InsertedTextKeepsToPrintableCharactersAndWhatWasShown) {
@@ -123,18 +142,28 @@ TEST(TextEntry, RefusedTextsAndSequencesWriteNothing) {
 }
 
 TEST(TextEntry, OkUnchangedSendsWhatTheSequenceSentBefore) {
-    // A file keeps escapes as typed; a reader returns them as single bytes.
-    for (const bool fromFile : {true, false}) {
+    // A text as typed (from the entry or a file), and the reader's bytes as a Load keeps them.
+    struct Case {
+        const char *name;
+        std::string text;
+        bool loaded;
+    } cases[] = {
+        {"typed", "a\\\\b\\tc\\q", false},
+        {"typed, a backslash ending the escapes", "\\qa\\n", false},
+        {"loaded", "a\\\r\tb", true},
+        {"loaded, 20 bytes in 40 characters", std::string(10, '\\') + std::string(10, '\r'), true},
+    };
+    for (const Case &c : cases) {
         auto s = Zeroed();
-        PutAscii(*s, 5, fromFile ? "a\\\\b\\tc\\q" : "a\\\r\tb");
-        if (fromFile)
-            BuildFileKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
-        else
-            BuildKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
+        PutAscii(*s, 5, c.text);
+        if (c.loaded) TypeLoadedLayers(s->LayerStore, s->LayerModes);
+        BuildKeyNames(s->LayerModes, s->LayerStore, s->NameCache);
         const std::string before = Sent(*s);
-        const std::string text = SequenceText(*s, 102);
-        ASSERT_LE(text.size(), 20u);
-        ASSERT_EQ(StoreSequenceText(*s, 102, text), TStoreResult::Stored) << fromFile;
-        EXPECT_EQ(Sent(*s), before) << fromFile;
+        if (c.loaded) {
+            EXPECT_EQ(before.substr(2), c.text) << c.name;
+        }
+        ASSERT_EQ(StoreSequenceText(*s, 102, SequenceText(*s, 102)), TStoreResult::Stored)
+            << c.name;
+        EXPECT_EQ(Sent(*s), before) << c.name;
     }
 }

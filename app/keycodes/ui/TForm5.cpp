@@ -315,7 +315,7 @@ bool TForm5::eventFilter(QObject *watched, QEvent *event) {
         const QModelIndex at = StringGrid1->indexAt(mouse->position().toPoint());
         if (at.isValid()) {
             // A left click moves the insertion point, then any button's press selects the
-            // cell; on a row with a name or a code it also chooses the row Delete removes.
+            // row Delete removes (on a row with a name or a code, the insertion point too).
             if (mouse->button() == Qt::LeftButton) Rows.Click(at.row() + 1);
             Rows.MouseDown(at.column(), at.row() + 1);
             Sync();

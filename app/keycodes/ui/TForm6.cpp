@@ -118,7 +118,16 @@ bool TForm6::Edit1KeyPress(const QKeyEvent *event) {
                           : event->text().isEmpty()         ? -1
                                                             : event->text().at(0).unicode();
     if (character < 0) return false;
-    switch (FilterTypedKey(character, int(Edit1->text().size()))) {
+    // The text as the key would leave it: typed over the selection, or at the cursor.
+    QString withKey = Edit1->text();
+    if (character != kBackspace) {
+        if (Edit1->hasSelectedText())
+            withKey.replace(Edit1->selectionStart(), Edit1->selectedText().size(),
+                            QChar(character));
+        else
+            withKey.insert(Edit1->cursorPosition(), QChar(character));
+    }
+    switch (FilterTypedKey(character, withKey.toLatin1().toStdString())) {
     case TTypedKey::Insert:
         return false;
     case TTypedKey::Swallow:
@@ -153,7 +162,7 @@ void TForm6::keyPressEvent(QKeyEvent *event) {
 void TForm6::BitBtn1Click() {
     const QString text = Edit1->text();
     // Pasted text can pass the limit the typed-key filter keeps.
-    if (text.size() > kTextLimit) {
+    if (TextTooLong(text.toLatin1().toStdString())) {
         msgbox::information(this, QString::fromLatin1(kTextTooLongText));
         return;
     }

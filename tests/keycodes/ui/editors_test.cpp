@@ -302,6 +302,25 @@ TEST_F(EditorTest, RightClickChoosesTheRowThatDeleteRemoves) {
     EXPECT_FALSE(Radio(1)->isChecked() || Radio(2)->isChecked());
 }
 
+TEST_F(EditorTest, DeleteAfterARightClickOnAnEmptyRowRemovesNothing) {
+    Choose();
+    Open(2);
+    for (int label : {46, 47, 48}) // A S D
+        Click(label);
+    QTableWidget *grid = Form5->StringGrid1;
+    const auto at = [grid](int row) {
+        return grid->visualRect(grid->model()->index(row - 1, 1)).center();
+    };
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, at(2));
+    QTest::mousePress(grid->viewport(), Qt::RightButton, Qt::NoModifier, at(9));
+    QTest::mouseRelease(grid->viewport(), Qt::RightButton, Qt::NoModifier, at(9));
+    EXPECT_EQ(grid->currentRow(), 8);
+    Form5->Delete1->trigger();
+    EXPECT_EQ(Rows(4), "A=1C S=1B D=23 =");
+    Form5->BitBtn1->click();
+    EXPECT_EQ(SavedRecords(), (std::vector<uint8_t>{0x03, 3, 0x1C, 0x1B, 0x23}));
+}
+
 TEST_F(EditorTest, ModifiersLookReleasedOnEveryShowing) {
     Choose();
     Open(2);
@@ -430,7 +449,7 @@ TEST_F(EditorTest, TextWithAnEscapeIsSavedAsItsControlByte) {
     EXPECT_TRUE(SavedRecords().empty());
 }
 
-TEST_F(EditorTest, LoadedTextPastTwentyIsShownWholeAndRefusedNotCut) {
+TEST_F(EditorTest, EscapesCountOneByteEachPastTwentyCharacters) {
     SetReaderBlock(Block(0, nullptr, [](TMsrSettings &s) {
         for (int i = 0; i < 12; ++i)
             s.LayerStore[10][4 * i] = 0x0D;
@@ -443,11 +462,26 @@ TEST_F(EditorTest, LoadedTextPastTwentyIsShownWholeAndRefusedNotCut) {
         escapes += QStringLiteral("\\n");
     EXPECT_EQ(Form6->Edit1->text(), escapes);
     EXPECT_EQ(Form6->Label2->text(), "24");
-    Form6->BitBtn1->click();
-    EXPECT_EQ(Texts(), std::vector<QString>{"Exceed the limit of key codes"});
-    EXPECT_TRUE(RecordUnchanged());
-    Form6->close();
+    Form6->BitBtn1->click(); // unchanged: the same 12 bytes
+    EXPECT_FALSE(Form6->isVisible());
+    EXPECT_EQ(SavedRecords(),
+              (std::vector<uint8_t>{0x1A, 12, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13}));
     EXPECT_TRUE(Radio(7)->isChecked());
+
+    // Eight more escapes make 20 bytes in 40 characters; a ninth character is refused.
+    Open(7);
+    msgbox::clearShown();
+    QTest::keyClicks(Form6->Edit1, "\\e\\e\\e\\e\\t\\t\\t\\t");
+    EXPECT_TRUE(msgbox::shown().empty());
+    QTest::keyClicks(Form6->Edit1, "x");
+    EXPECT_EQ(Texts(), std::vector<QString>{"Exceed the limit of key codes!"});
+    EXPECT_EQ(Form6->Edit1->text().size(), 40);
+    Form6->BitBtn1->click();
+    const std::vector<uint8_t> records = SavedRecords();
+    ASSERT_EQ(records.size(), 22u);
+    EXPECT_EQ(records[1], 20);
+    EXPECT_EQ(records[14], 0x1B);
+    EXPECT_EQ(records[21], 0x09);
 }
 
 } // namespace
