@@ -1,6 +1,8 @@
 #include "shell/ui/forms.h"
 
 #include "contactless/ui/TForm10.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/ui/TForm2.h"
@@ -9,11 +11,10 @@
 #include "shell/ui/TForm4.h"
 #include "shell/ui/TForm8.h"
 #include "shell/ui/TForm9.h"
+#include "shell/ui/accessibility.h"
 #include "shell/ui/button_padding.h"
 #include "shell/ui/window_place.h"
 #include "smartcard/ui/TForm11.h"
-#include "diagnostics/ui/TForm3.h"
-#include "diagnostics/ui/TForm7.h"
 
 #include <initializer_list>
 
@@ -67,8 +68,10 @@ void CreateForms() {
     PlaceWindows();
     // Captions keep clear of their buttons' edges at any font size and scale.
     for (QWidget *w : std::initializer_list<QWidget *>{Form1, Form2, Form3, Form4, Form5, Form6,
-                                                       Form7, Form8, Form9, Form10, Form11})
+                                                       Form7, Form8, Form9, Form10, Form11}) {
         PadButtons(w);
+        MakeAccessible(w);
+    }
     Form1->show();
 }
 
