@@ -10,11 +10,11 @@ class TClickAreaAccessible : public QAccessibleWidget {
     explicit TClickAreaAccessible(TClickArea *area)
         : QAccessibleWidget(area, QAccessible::Button) {}
 
+    // Named by its caption, not by the group around it.
     QString text(QAccessible::Text t) const override {
-        QString text = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && text.isEmpty())
-            text = static_cast<const TClickArea *>(widget())->text();
-        return text;
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<const TClickArea *>(widget())->text();
+        return QAccessibleWidget::text(t);
     }
     QStringList actionNames() const override {
         return QStringList(pressAction()) + QAccessibleWidget::actionNames();
