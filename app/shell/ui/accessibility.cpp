@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProxyStyle>
@@ -19,11 +20,17 @@ struct TControlText {
     const char *Name, *Description;
 };
 
+const char *const kStepsTheNumber = "Up and Down step the number beside it";
+
 // The controls that no caption or label names: a picture button, a memo or a grid under a
 // group title, an entry beside its button.
 const TControlText kControlTexts[] = {
     {"Form1", "BitBtn1", "Go", "Opens the window of the chosen device"},
     {"Form1", "BitBtn2", "Exit", "Ends the program"},
+    {"Form2", "UpDown1", "Extract From", kStepsTheNumber},
+    {"Form2", "UpDown2", "Length", kStepsTheNumber},
+    {"Form2", "UpDown3", "Extract From", kStepsTheNumber},
+    {"Form2", "UpDown4", "Length", kStepsTheNumber},
     {"Form3", "Memo1", "Card data", "What the reader types when a card is swiped"},
     {"Form5", "StringGrid1", "Mapping Sequence", "The keys of the sequence, in order"},
     {"Form5", "StringGrid2", "Special Codes", "Double-click a code to add it to the sequence"},
@@ -179,8 +186,11 @@ void ReturnFocusOnHide(QWidget *window, QWidget *opener) {
 
 void MakeAccessible(QWidget *window) {
     NameControls(window);
-    for (QComboBox *combo : window->findChildren<QComboBox *>())
+    for (QComboBox *combo : window->findChildren<QComboBox *>()) {
         FitListToItems(combo);
+        // An entry in a list is named as the list.
+        if (QLineEdit *edit = combo->lineEdit()) edit->setAccessibleName(LabelText(combo));
+    }
     for (QMenuBar *bar : window->findChildren<QMenuBar *>())
         OpenMenusFromKeyboard(bar);
     if (window->minimumSize() == window->maximumSize()) {

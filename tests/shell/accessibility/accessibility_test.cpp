@@ -50,6 +50,11 @@ bool TableContent(QAccessibleInterface *node) {
 }
 
 bool Actionable(QAccessibleInterface *node) {
+    // Also while disabled, when it offers no action.
+    if (Is(node, {QAccessible::Button, QAccessible::CheckBox, QAccessible::RadioButton,
+                  QAccessible::ComboBox, QAccessible::MenuItem, QAccessible::PageTab,
+                  QAccessible::SpinBox, QAccessible::EditableText}))
+        return true;
     const auto *widget = qobject_cast<QWidget *>(node->object());
     // A widget that hands its focus on (a tab widget to its tab bar) is not where it lands.
     if (node->state().focusable && !(widget && widget->focusProxy())) return true;
