@@ -226,8 +226,9 @@ TEST_F(Accessibility, KeyPictureAreasArePressableButtonsNamedByTheirCaption) {
         EXPECT_EQ(key->role(), QAccessible::Button) << row.Name;
         EXPECT_EQ(key->text(QAccessible::Name), QString::fromLatin1(row.Caption));
         // The description tells keys of one caption apart (the two Shift keys).
-        if (std::strcmp(row.Caption, row.Name) != 0)
+        if (std::strcmp(row.Caption, row.Name) != 0) {
             EXPECT_EQ(key->text(QAccessible::Description), QString::fromLatin1(row.Name));
+        }
     }
     // Pressed by automation, a key does what a click does: Shift goes down and comes up.
     const TModifierKey *shift = ModifierOfLabel(58);
@@ -301,7 +302,9 @@ TEST_F(Accessibility, FixedSizeWindowsOfferNoMaximizeButton) {
         EXPECT_EQ(fixed, !(flags & Qt::WindowMaximizeButtonHint) &&
                              flags.testFlag(Qt::CustomizeWindowHint))
             << window->objectName().toStdString();
-        if (fixed) EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+        if (fixed) {
+            EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+        }
     }
     EXPECT_TRUE(Form1->windowFlags() & Qt::WindowMinimizeButtonHint);
 }
