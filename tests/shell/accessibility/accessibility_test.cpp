@@ -43,27 +43,19 @@ bool Is(QAccessibleInterface *node, std::initializer_list<QAccessible::Role> rol
     return std::find(roles.begin(), roles.end(), node->role()) != roles.end();
 }
 
-// Table content is named by what it holds, an empty cell by its row and column.
-bool TableContent(QAccessibleInterface *node) {
-    return Is(node, {QAccessible::Cell, QAccessible::Row, QAccessible::ColumnHeader,
-                     QAccessible::RowHeader});
-}
-
+// A control the user can focus or click: table content is named by what it holds instead.
 bool Actionable(QAccessibleInterface *node) {
+    using A = QAccessible;
+    if (Is(node, {A::Cell, A::Row, A::ColumnHeader, A::RowHeader})) return false;
     // Also while disabled, when it offers no action.
-    if (Is(node, {QAccessible::Button, QAccessible::CheckBox, QAccessible::RadioButton,
-                  QAccessible::ComboBox, QAccessible::MenuItem, QAccessible::PageTab,
-                  QAccessible::SpinBox, QAccessible::EditableText}))
+    if (Is(node, {A::Button, A::CheckBox, A::RadioButton, A::ComboBox, A::MenuItem, A::PageTab,
+                  A::SpinBox, A::EditableText}))
         return true;
     const auto *widget = qobject_cast<QWidget *>(node->object());
     // A widget that hands its focus on (a tab widget to its tab bar) is not where it lands.
     if (node->state().focusable && !(widget && widget->focusProxy())) return true;
     const QAccessibleActionInterface *actions = node->actionInterface();
-    if (!actions) return false;
-    const QStringList names = actions->actionNames();
-    return names.contains(QAccessibleActionInterface::pressAction()) ||
-           names.contains(QAccessibleActionInterface::toggleAction()) ||
-           names.contains(QAccessibleActionInterface::showMenuAction());
+    return actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction());
 }
 
 // Its own name, or a label that names it (how a combo box is labelled on this platform).
@@ -92,13 +84,11 @@ void Walk(QAccessibleInterface *node, const QString &path, QStringList &problems
     for (int i = 0; i < node->childCount(); ++i) {
         QAccessibleInterface *child = node->child(i);
         if (!child || child->state().invisible) continue;
-        const QString where = path + QLatin1Char('/') +
-                              (child->object() && !child->object()->objectName().isEmpty()
-                                   ? child->object()->objectName()
-                                   : child->text(QAccessible::Name)) +
-                              QStringLiteral("[%1]").arg(child->role(), 0, 16);
-        if (Actionable(child) && !TableContent(child) && !Named(child))
-            problems << where + QStringLiteral(": no name");
+        const QString where = QStringLiteral("%1/%2[%3]")
+                                  .arg(path, child->object() ? child->object()->objectName()
+                                                             : child->text(QAccessible::Name))
+                                  .arg(child->role(), 0, 16);
+        if (Actionable(child) && !Named(child)) problems << where + QStringLiteral(": no name");
         const QRect r = child->rect(), outer = node->rect();
         // A popup (an open list, a menu) is a window of its own.
         if (!r.isEmpty() && WindowOf(child) == WindowOf(node) &&
