@@ -12,6 +12,7 @@
 #include <QProxyStyle>
 #include <QShortcut>
 #include <QStyleFactory>
+#include <algorithm>
 
 namespace {
 
@@ -110,7 +111,10 @@ class TListWidth : public QObject {
     void Update() {
         QAbstractItemView *view = Combo->view();
         int width = view->sizeHintForColumn(Combo->modelColumn()) + 2 * view->frameWidth();
-        if (Combo->count() > Combo->maxVisibleItems())
+        // A list shown as a menu shows every item; another scrolls past its visible items.
+        const bool asMenu = !Combo->isEditable() &&
+                            Combo->style()->styleHint(QStyle::SH_ComboBox_Popup, nullptr, Combo);
+        if (!asMenu && Combo->count() > Combo->maxVisibleItems())
             width += view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
         view->setMinimumWidth(std::max(width, 0));
     }
