@@ -16,6 +16,8 @@ TUpDown::TUpDown(QWidget *parent) : QWidget(parent) {
     Down = new QToolButton(this);
     Up->setArrowType(Qt::UpArrow);
     Down->setArrowType(Qt::DownArrow);
+    Up->setAccessibleName(QStringLiteral("Up"));
+    Down->setAccessibleName(QStringLiteral("Down"));
     for (QToolButton *b : {Up, Down}) {
         b->setFixedSize(16, 11);
         b->setAutoRepeat(true);

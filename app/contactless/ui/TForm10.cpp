@@ -17,6 +17,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <QValidator>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -118,6 +120,20 @@ TForm10::TForm10(QWidget *parent) : QWidget(parent) {
     Edit[9]->setEnabled(false);
     RadioButton[1]->setChecked(true);
     RadioButton[3]->setChecked(true);
+    // Each label names the control beside it (to assistive technology too).
+    const std::pair<int, QWidget *> labelled[] = {
+        {1, ComboBox[1]}, {2, ComboBox[2]},  {3, ComboBox[3]}, {4, Edit[3]},
+        {5, Edit[4]},     {6, Edit[5]},      {7, Edit[6]},     {8, Edit[2]},
+        {9, ComboBox[5]}, {10, ComboBox[4]}, {11, Edit[7]},    {12, Edit[8]}};
+    for (const auto &[label, control] : labelled)
+        Label[label]->setBuddy(control);
+    // The entry fields of both groups line up: each label column is as wide as the widest
+    // label of either group.
+    int labelWidth = 0;
+    for (int label : {4, 5, 6, 7, 8, 11, 12})
+        labelWidth = std::max(labelWidth, Label[label]->sizeHint().width());
+    for (QGroupBox *group : {GroupBox2, GroupBox4})
+        static_cast<QGridLayout *>(group->layout())->setColumnMinimumWidth(0, labelWidth);
 
     connect(Button[1], &QPushButton::clicked, this, &TForm10::Button1Click);
     connect(Button[2], &QPushButton::clicked, this, &TForm10::Button2Click);

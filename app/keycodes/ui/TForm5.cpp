@@ -3,6 +3,7 @@
 #include "keycodes/key_table.h"
 #include "keycodes/keyboard_hook.h"
 #include "link/ui/TForm2.h"
+#include "shell/ui/click_area.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
-#include <functional>
 
 namespace {
 
@@ -55,29 +55,22 @@ class TKeyboardPicture : public QWidget {
     }
 };
 
-// A transparent click area over a key, or the grey overlay of a held modifier key.
-class TClickArea : public QLabel {
-  public:
-    TClickArea(const QString &caption, QWidget *parent) : QLabel(caption, parent) {}
-    std::function<void()> OnClick;
-
-  protected:
-    void mouseReleaseEvent(QMouseEvent *event) override {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
-            OnClick)
-            OnClick();
-    }
-};
-
-QTableWidget *MakeGrid(QWidget *parent, const char *name, int rows, const int (&widths)[3]) {
+QTableWidget *MakeGrid(QWidget *parent, const char *name, int rows, int valueWidth) {
     auto *grid = new QTableWidget(rows, 3, parent);
     grid->setObjectName(name);
     grid->setHorizontalHeaderLabels(
         {QStringLiteral("  "), QStringLiteral("Code"), QStringLiteral("Value")});
+    grid->horizontalHeaderItem(0)->setData(Qt::AccessibleTextRole, QStringLiteral("Row"));
     grid->verticalHeader()->setVisible(false);
     grid->verticalHeader()->setDefaultSectionSize(20);
-    for (int c = 0; c < 3; ++c)
-        grid->setColumnWidth(c, widths[c]);
+    // The row number takes the width its digits need, the key name all that is left: the
+    // longest names ("Right Shift Down") stay whole.
+    QHeaderView *header = grid->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    grid->setColumnWidth(2, valueWidth);
+    // A selected row leaves the headers as they are.
+    header->setHighlightSections(false);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -86,10 +79,11 @@ QTableWidget *MakeGrid(QWidget *parent, const char *name, int rows, const int (&
 }
 
 void SetCell(QTableWidget *grid, int row, int column, const QString &text) {
-    if (QTableWidgetItem *item = grid->item(row, column))
-        item->setText(text);
-    else
-        grid->setItem(row, column, new QTableWidgetItem(text));
+    QTableWidgetItem *item = grid->item(row, column);
+    if (!item) grid->setItem(row, column, item = new QTableWidgetItem);
+    item->setText(text);
+    // The whole key name, also where a large font cuts it short.
+    if (column == 1) item->setToolTip(text);
 }
 
 } // namespace
@@ -133,7 +127,7 @@ TForm5::TForm5(QWidget *parent) : QWidget(parent) {
     GroupBox1 = new QGroupBox(QStringLiteral("Mapping Sequence:"), this);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(8, 174, 290, 258);
-    StringGrid1 = MakeGrid(GroupBox1, "StringGrid1", TKeyGrid::kRows, {64, 94, 90});
+    StringGrid1 = MakeGrid(GroupBox1, "StringGrid1", TKeyGrid::kRows, 90);
     StringGrid1->setGeometry(8, 20, 274, 230);
     Grid1Viewport = StringGrid1->viewport();
     Grid1Viewport->installEventFilter(this);
@@ -166,7 +160,7 @@ TForm5::TForm5(QWidget *parent) : QWidget(parent) {
     GroupBox2 = new QGroupBox(QStringLiteral("Special Codes:"), this);
     GroupBox2->setObjectName("GroupBox2");
     GroupBox2->setGeometry(360, 174, 290, 258);
-    StringGrid2 = MakeGrid(GroupBox2, "StringGrid2", kSpecialCodeCount, {64, 91, 89});
+    StringGrid2 = MakeGrid(GroupBox2, "StringGrid2", kSpecialCodeCount, 89);
     StringGrid2->setGeometry(8, 20, 274, 230);
     connect(StringGrid2, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int) { StringGrid2DblClick(row + 1); });
@@ -209,6 +203,9 @@ void TForm5::BuildKeyboard() {
             area->setAlignment(Qt::AlignCenter);
             area->setFont(small);
             area->setCursor(Qt::PointingHandCursor);
+            // What the key puts into the sequence, where its caption does not say it all.
+            if (QString::fromLatin1(row.Name) != area->text())
+                area->setAccessibleDescription(Latin1(row.Name));
             if (overlays) {
                 // The key held down: grey.
                 area->setAutoFillBackground(true);

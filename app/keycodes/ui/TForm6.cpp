@@ -46,6 +46,7 @@ TForm6::TForm6(QWidget *parent) : QWidget(parent) {
     Label1->setGeometry(12, 24, 320, 20);
     Edit1 = new QLineEdit(GroupBox1);
     Edit1->setObjectName("Edit1");
+    Label1->setBuddy(Edit1);
     Edit1->setGeometry(12, 54, 250, 26);
     Validator = new TTextValidator(Edit1);
     Edit1->setValidator(Validator);

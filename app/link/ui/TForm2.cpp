@@ -52,6 +52,13 @@ void NaturalWidth(QComboBox *combo) {
     combo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
+// A label that names `control` (to assistive technology too), beside it.
+QLabel *Labelled(const QString &text, QWidget *control) {
+    auto *label = new QLabel(text, control->parentWidget());
+    label->setBuddy(control);
+    return label;
+}
+
 // One character that the reader can take as its byte.
 void MakeSentinelEdit(QLineEdit *edit) {
     edit->setMaxLength(1);
@@ -183,14 +190,14 @@ void TForm2::BuildIsoPage(QWidget *page) {
     ComboBox[1] = new QComboBox(others);
     for (const char *item : kSequenceItems)
         ComboBox[1]->addItem(QString::fromLatin1(item));
-    og->addWidget(new QLabel(QStringLiteral("Reading Sequence:"), others), 3, 0);
+    og->addWidget(Labelled(QStringLiteral("Reading Sequence:"), ComboBox[1]), 3, 0);
     og->addWidget(ComboBox[1], 3, 1, Qt::AlignLeft);
     ComboBox[3] = new QComboBox(others);
     for (const char *item : kLanguageItems)
         ComboBox[3]->addItem(QString::fromLatin1(item));
     // Shown while the reader's own language is not one of the list.
     ComboBox[3]->setPlaceholderText(QStringLiteral("UNKNOW"));
-    og->addWidget(new QLabel(QStringLiteral("Language Selection:"), others), 4, 0);
+    og->addWidget(Labelled(QStringLiteral("Language Selection:"), ComboBox[3]), 4, 0);
     og->addWidget(ComboBox[3], 4, 1, Qt::AlignLeft);
     og->setColumnStretch(2, 1);
     grid->addWidget(others, 2, 0, 1, 3);
@@ -239,7 +246,7 @@ void TForm2::BuildJis2Page(QWidget *page) {
         Edit[e] = new QLineEdit(jis);
         Edit[e]->setObjectName(Name("Edit", e));
         MakeSentinelEdit(Edit[e]);
-        jg->addWidget(new QLabel(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:"), jis), 0,
+        jg->addWidget(Labelled(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:"), Edit[e]), 0,
                       2 * k);
         jg->addWidget(Edit[e], 0, 2 * k + 1);
     }
@@ -261,7 +268,7 @@ QWidget *TForm2::OrderRow(QWidget *parent, bool remove) {
     for (const char *item : kOrderItems)
         ComboBox[combo]->addItem(QString::fromLatin1(item));
     NaturalWidth(ComboBox[combo]);
-    g->addWidget(new QLabel(QStringLiteral("Output Order"), box), 0, 0);
+    g->addWidget(Labelled(QStringLiteral("Output Order"), ComboBox[combo]), 0, 0);
     g->addWidget(ComboBox[combo], 0, 1, 1, 2, Qt::AlignLeft);
     const QString labels[] = {QStringLiteral("Extract From:"), QStringLiteral("Length:")};
     for (int k = 0; k < 2; ++k) {
@@ -274,7 +281,7 @@ QWidget *TForm2::OrderRow(QWidget *parent, bool remove) {
         Edit[e]->installEventFilter(this);
         UpDown[u] = new TUpDown(box);
         UpDown[u]->setObjectName(Name("UpDown", u));
-        g->addWidget(new QLabel(labels[k], box), 1 + k, 0);
+        g->addWidget(Labelled(labels[k], Edit[e]), 1 + k, 0);
         g->addWidget(Edit[e], 1 + k, 1);
         g->addWidget(UpDown[u], 1 + k, 2, Qt::AlignLeft);
     }
@@ -293,7 +300,7 @@ void TForm2::BuildIButtonPage(QWidget *page) {
         Edit[e] = new QLineEdit(sentinels);
         Edit[e]->setObjectName(Name("Edit", e));
         MakeSentinelEdit(Edit[e]);
-        sl->addWidget(new QLabel(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:")));
+        sl->addWidget(Labelled(k == 0 ? QStringLiteral("SS:") : QStringLiteral("ES:"), Edit[e]));
         sl->addWidget(Edit[e]);
     }
     sl->addStretch();
@@ -334,9 +341,9 @@ void TForm2::BuildIcCardPage(QWidget *page) {
     al->addWidget(Edit[7]);
     al->addWidget(Button[10]);
     grid->addWidget(apdu, 1, 0, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Recevie:"), page), 2, 0);
     Memo2 = new QPlainTextEdit(page);
     Memo2->setObjectName("Memo2");
+    grid->addWidget(Labelled(QStringLiteral("Recevie:"), Memo2), 2, 0);
     Memo2->setFont(fixed);
     grid->addWidget(Memo2, 3, 0, 1, 2);
     auto *message = new QGroupBox(QStringLiteral("Message:"), page);
@@ -367,7 +374,8 @@ QGroupBox *TForm2::PickerGroup(const QString &caption, int asciiButton) {
 void TForm2::BuildMenu() {
     MainMenu1 = menuBar();
     MainMenu1->setObjectName("MainMenu1");
-    Operations1 = MainMenu1->addMenu(QStringLiteral("Operations"));
+    // The titles' access keys (Alt+O, Alt+H) only underline a letter: the text stays the same.
+    Operations1 = MainMenu1->addMenu(QStringLiteral("&Operations"));
     Operations1->setObjectName("Operations1");
     auto item = [](QMenu *menu, const char *name, const char *caption) {
         QAction *a = menu->addAction(QString::fromLatin1(caption));
@@ -398,7 +406,7 @@ void TForm2::BuildMenu() {
          {OpenFile1, SaveFile1, ICCARDTEST1, ICCARDTEST1Separator, CurrentConnection1})
         hidden->setVisible(false);
 
-    Help1 = MainMenu1->addMenu(QStringLiteral("Help"));
+    Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName("Help1");
     Version1 = item(Help1, "Version1", "Version");
     About1 = item(Help1, "About1", "About");

@@ -2,11 +2,12 @@
 // TEST window: the operations run in the Qt-free ic_card over the tab's memos.
 #include "TForm2.h"
 
-#include "shell/ui/TForm1.h"
-#include "shell/ui/forms.h"
 #include "diagnostics/ic_card.h"
 #include "diagnostics/ui/TForm7.h"
 #include "diagnostics/ui/ic_view.h"
+#include "shell/ui/TForm1.h"
+#include "shell/ui/accessibility.h"
+#include "shell/ui/forms.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -49,6 +50,7 @@ void TForm2::Button10Click() {
 
 void TForm2::ICCARDTEST1Click() {
     if (!Form7 || !isEnabled()) return;
+    ReturnFocusOnHide(Form7, focusWidget());
     setEnabled(false);
     Form7->show();
 }

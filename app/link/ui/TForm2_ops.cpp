@@ -2,6 +2,7 @@
 // the Qt-free msr_operations over the window view below.
 #include "TForm2.h"
 
+#include "diagnostics/ui/TForm3.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/msr_operations.h"
@@ -9,15 +10,16 @@
 #include "link/ui/TForm2View.h"
 #include "shell/ui/TForm1.h"
 #include "shell/ui/TForm4.h"
+#include "shell/ui/accessibility.h"
 #include "shell/ui/forms.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/program_exit.h"
-#include "diagnostics/ui/TForm3.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QRadioButton>
 #include <QShowEvent>
 
 namespace {
@@ -123,12 +125,14 @@ void TForm2::Version1Click() {
 
 void TForm2::Button6Click() {
     if (!Form3 || !isEnabled()) return;
+    ReturnFocusOnHide(Form3, focusWidget());
     setEnabled(false);
     Form3->show();
 }
 
 void TForm2::About1Click() {
     if (!Form4 || !isEnabled()) return;
+    ReturnFocusOnHide(Form4, focusWidget());
     setEnabled(false);
     Form4->show();
 }
@@ -140,6 +144,8 @@ void TForm2::RadioButtonMouseDown(int radioButton) {
     QWidget *editor = radioButton == p->AsciiButton ? static_cast<QWidget *>(Form6)
                                                     : static_cast<QWidget *>(Form5);
     if (!editor) return;
+    // The button keeps the focus for when the editor closes, also after a mouse click.
+    ReturnFocusOnHide(editor, RadioButton[radioButton]);
     setEnabled(false);
     editor->show();
 }

@@ -52,7 +52,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent) {
     BitBtn2 = new TRoundButton(TRoundButton::Glyph::Quit, this);
     BitBtn2->setObjectName("BitBtn2");
     BitBtn2->setGeometry(358, 136, 90, 90);
-    BitBtn2->setToolTip(QStringLiteral("Quit"));
+    BitBtn2->setToolTip(QStringLiteral("Exit"));
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
 

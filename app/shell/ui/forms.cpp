@@ -11,6 +11,7 @@
 #include "shell/ui/TForm4.h"
 #include "shell/ui/TForm8.h"
 #include "shell/ui/TForm9.h"
+#include "shell/ui/accessibility.h"
 #include "shell/ui/button_padding.h"
 #include "shell/ui/window_place.h"
 #include "smartcard/ui/TForm11.h"
@@ -54,6 +55,7 @@ void Prepare(QWidget *w) {
     PlaceWindow(w, placement, placement == TPlacement::KeepPlace ? nullptr : Form2.get());
     // Captions keep clear of their buttons' edges at any font size and scale.
     PadButtons(w);
+    MakeAccessible(w);
 }
 } // namespace
 

@@ -94,6 +94,7 @@ TForm11::TForm11(QWidget *parent) : QWidget(parent) {
     // Editable so that it can show a notice, but Enter adds nothing: item i stays reader i.
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    Label1->setBuddy(ComboBox1);
     BitBtn1 = MakeButton(this, "BitBtn1", "Refresh", 416, 15, 88);
 
     BitBtn2 = MakeButton(this, "BitBtn2", "Open", 16, 58);
@@ -118,6 +119,7 @@ TForm11::TForm11(QWidget *parent) : QWidget(parent) {
     Edit2->setGeometry(106, 168, 296, 26);
     Edit2->setReadOnly(true);
     Edit2->setEnabled(false);
+    Label2->setBuddy(Edit2);
     BitBtn6 = MakeButton(this, "BitBtn6", "EXIT", 416, 167, 88);
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm11::BitBtn1Click);

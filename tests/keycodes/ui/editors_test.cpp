@@ -97,7 +97,10 @@ TEST_F(EditorTest, KeyCodeWindowLayout) {
     QTableWidget *grid = W<QTableWidget>(Form5, "StringGrid1");
     ASSERT_EQ(grid->rowCount(), 20);
     EXPECT_EQ(Form5->Cell(0, 0) + Form5->Cell(1, 0) + Form5->Cell(2, 0), "  CodeValue");
-    EXPECT_EQ(grid->columnWidth(1), 94);
+    // The Code column also gets the width the row numbers do not need.
+    Form5->show();
+    EXPECT_GT(grid->columnWidth(1), 94);
+    Form5->hide();
     EXPECT_EQ(Form5->Cell(0, 20), "20");
     QTableWidget *special = W<QTableWidget>(Form5, "StringGrid2");
     ASSERT_EQ(special->rowCount(), 12);
