@@ -50,6 +50,26 @@ TEST_F(ReaderTest, OnlyTheFirstTwentyInterfacesAreSearched) {
     EXPECT_EQ(vr_open_handles(), 0);
 }
 
+// LORVANE_DEVICE names one reader by path or serial number; it is looked for past the first
+// twenty interfaces, and a name that fits no reader of the family opens nothing.
+TEST_F(ReaderTest, TheReaderNamedInTheEnvironmentIsTaken) {
+    struct Case {
+        const char *name;
+        int others, result;
+    };
+    for (const Case &c : {Case{"virtual-reader:0", 0, 0}, Case{"0001", 0, 0}, Case{"0001", 40, 0},
+                          Case{"", 20, -91}, Case{"virtual-reader:01", 0, -91}, Case{"000", 0, -91},
+                          Case{"00011", 0, -91}, Case{"virtual-other:3", 5, -91}}) {
+        vr_set_other_devices(c.others);
+        setenv("LORVANE_DEVICE", c.name, 1);
+        EXPECT_EQ(HID_Init(), c.result) << c.name << " after " << c.others;
+        EXPECT_EQ(vr_open_handles(), c.result == 0 ? 1 : 0) << c.name;
+    }
+    unsetenv("LORVANE_DEVICE");
+    vr_set_other_devices(0);
+    EXPECT_EQ(HID_Init(), 0);
+}
+
 TEST_F(ReaderTest, UnpluggedReaderIsNotFound) {
     vr_set_present(0);
     EXPECT_EQ(HID_Init(), -91);
