@@ -14,7 +14,7 @@ enum ExitStatus : int {
     kExitNoReader = 2,     // no reader found, or its library could not be loaded
     kExitReaderFailed = 3, // the reader (or the card) refused, failed or did not answer
     kExitFile = 4,         // a file could not be read or written, or its content was refused
-    kExitVerify = 5        // restore --verify: the reader holds something else
+    kExitVerify = 5        // read back after a write, the reader holds something else
 };
 
 // Where a command writes: results to `out`, one-line errors to `err`. `terminal` is true when

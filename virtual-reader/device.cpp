@@ -274,9 +274,11 @@ void AnswerWithFault(Device &d, hid_device *h, MessageFate &fate, int fault, uin
         break;
     }
     const vr::Answer stale = d.lastAnswer;
-    const long long staleSerial = d.lastAnswerSerial;
     const vr::Answer a = Act(d, fate, command, payload, size);
     const long long own = fate.serial;
+    // A stale answer identical to its own is, to the host, its own.
+    const bool same = stale.status == a.status && stale.payload == a.payload;
+    const long long staleSerial = same ? own : d.lastAnswerSerial;
     switch (fault) {
     case VR_FAULT_LOST:
         break;

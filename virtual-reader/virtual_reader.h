@@ -130,9 +130,10 @@ VR_API int vr_message(int index, unsigned char *buffer, int capacity);
  *   mode set...), 0 when it did not (a forced status or reply, silence, an unanswered
  *   message, and the faults that leave the reader untouched), -1 for a bad index;
  *   vr_message_answered_by: whose answer the host read first after sending it (the one it
- *   takes for its reply): 0 its own, k > 0 the answer of the message k before it, -1 bytes
- *   that answer no message (garbage, a raw reply, another command's answer), -2 nothing was
- *   read, -3 a bad index. Over the serial front end an answered message counts as read. */
+ *   takes for its reply): 0 its own (or a stale one identical to it), k > 0 the answer of
+ *   the message k before it, -1 bytes that answer no message (garbage, a raw reply, another
+ *   command's answer), -2 nothing was read, -3 a bad index. Over the serial front end an
+ *   answered message counts as read. */
 VR_API int vr_message_acted(int index);
 VR_API int vr_message_answered_by(int index);
 VR_API void vr_clear_log(void);

@@ -36,6 +36,10 @@ struct TMsrContext {
     TMsrWindow &Window;
 };
 
+// Save: the reader answered the write, but the configuration read back is another one.
+inline constexpr const char *kSaveNotKept =
+    "The reader answered but does not hold the configuration sent.";
+
 // Fixed texts of the connection probe.
 inline constexpr const char *kProbePanel = "MSR_INIT";
 inline constexpr const char *kProbeNoDevice = "Can't find MSR Device!";
@@ -57,6 +61,7 @@ enum class MsrOutcome {
     NoAnswer,        // three failed attempts
     DefaultKeyCodes, // Load answered "A"
     TooLong,         // Save: a layer holds more than 20 bytes; nothing was written
+    NotKept,         // Save: the reader answered, but read back it holds another block
     NoLanguage       // Save: "UNKNOW" with no language kept; nothing was written
 };
 

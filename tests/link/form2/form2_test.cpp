@@ -254,7 +254,8 @@ TEST_F(Form2Test, SetDefaultSendsTheDefaultBlock) {
     msgbox::clearShown();
     Button(5)->click();
     const auto messages = Messages();
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 2u); // the block, then the read-back that shows it was taken
+    EXPECT_EQ(messages[1], (std::vector<uint8_t>{0xA9, 0x7E}));
     const auto &frame = messages[0];
     ASSERT_EQ(frame.size(), 227u);
     EXPECT_EQ(frame[0], 0xAA);
@@ -281,7 +282,7 @@ TEST_F(Form2Test, SetDefaultOnAWindowThatNeverFoundAReader) {
     vr_clear_log();
     msgbox::clearShown();
     W<QAction>("SetDefault1")->trigger();
-    ASSERT_EQ(vr_message_count(), 1);
+    ASSERT_EQ(vr_message_count(), 2); // the block and its read-back
     EXPECT_EQ(Messages()[0].size(), 227u);
     EXPECT_EQ(ReaderBlock(), Block(kFactory));
 }
