@@ -58,7 +58,8 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         "would refuse, or one the reader cannot take, is refused: nothing is written then."));
     restore->add_option("FILE", file, "The settings file to read")->required()->type_name("");
     restore->add_flag("--verify", verify,
-                      "Read the configuration back and compare; exit status 5 on a difference");
+                      "Read the configuration back once more and name the layers that differ; "
+                      "exit status 5 on a difference (every write is read back in any case)");
     restore->callback([&] { run = [&] { return CmdRestore(io, file, verify); }; });
 
     app.add_subcommand("default", "Write the default configuration to the reader")

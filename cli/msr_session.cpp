@@ -57,6 +57,9 @@ int ReportOutcome(const TCliStreams &io, const TMsrSession &m, MsrOutcome outcom
         return Fail(io, kExitFile,
                     "a key sequence holds more than the 20 bytes the reader takes; nothing was "
                     "written");
+    case MsrOutcome::NotKept:
+        return Fail(io, kExitVerify,
+                    "the reader answered the write but does not hold the configuration sent");
     case MsrOutcome::NoLanguage:
         return Fail(io, kExitFile,
                     "the keyboard language is unknown and the reader reports none to send back; "
