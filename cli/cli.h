@@ -15,7 +15,8 @@ enum ExitStatus : int {
     kExitNoReader = 2,     // no reader found, or its library could not be loaded
     kExitReaderFailed = 3, // the reader (or the card) refused, failed or did not answer
     kExitFile = 4,         // a file could not be read or written, or its content was refused
-    kExitVerify = 5        // a check failed: restore --verify, a pcsc script answer, an ATR
+    kExitVerify = 5        // a check failed: a write read back, restore --verify, a pcsc script
+                           // answer, an ATR
 };
 
 // Where a command writes: results to `out`, one-line errors to `err`. `terminal` is true when

@@ -116,7 +116,8 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         "one line (--json: one object) per reader; the exit status is the highest of theirs."));
     restore->add_option("FILE", file, "The settings file to read")->required()->type_name("");
     restore->add_flag("--verify", verify,
-                      "Read the configuration back and compare; exit status 5 on a difference");
+                      "Read the configuration back once more and name the layers that differ; "
+                      "exit status 5 on a difference (every write is read back in any case)");
     restore->add_flag("--all", all, "Write the file to every reader attached");
     restore->add_option("--jobs", jobs, "With --all: how many readers at once (default: all)")
         ->type_name("N");

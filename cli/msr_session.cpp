@@ -89,6 +89,9 @@ std::string OutcomeText(const TMsrSession &m, MsrOutcome outcome, int &status) {
         status = kExitFile;
         return "a key sequence holds more than the 20 bytes the reader takes; nothing was "
                "written";
+    case MsrOutcome::NotKept:
+        status = kExitVerify;
+        return "the reader answered the write but does not hold the configuration sent";
     case MsrOutcome::NoLanguage:
         status = kExitFile;
         return "the keyboard language is unknown and the reader reports none to send back; "

@@ -199,10 +199,10 @@ class TCardSession {
         Link.PS_FreeDevice();
     }
 
-    // Loads the library, lists the readers and connects to the card in the reader `spec`
+    // Loads the library, lists the readers and connects to the card in the reader `choice`
     // names, or else in the first reader that holds one. kExitOk, or the exit status with
     // its message written.
-    int Open(const TCliStreams &io, const std::string &spec) {
+    int Open(const TCliStreams &io, const std::string &choice) {
         std::string caption;
         if (BindPcscLink(
                 Link, [&](const char *c) { caption = c; }, kPcscLibraryFile) != BindResult::Ok)
@@ -218,9 +218,9 @@ class TCardSession {
         if (listed != 0)
             return Fail(io, kExitNoReader,
                         "listing the PC/SC readers failed (result " + std::to_string(listed) + ")");
-        if (!spec.empty()) {
+        if (!choice.empty()) {
             int status = kExitOk;
-            const int index = ResolveReader(io, Readers, spec, status);
+            const int index = ResolveReader(io, Readers, choice, status);
             if (index < 0) return status;
             if (!Connect(index))
                 return Fail(io, kExitReaderFailed,
@@ -361,7 +361,7 @@ int CmdPcscList(const TCliStreams &io, bool asJson) {
 
 int CmdPcscAtr(const TCliStreams &io, const TPcscOptions &o, const std::vector<std::string> &hex) {
     std::string why;
-    if (!o.Reader.empty() && !ValidReaderSpec(o.Reader, why)) return Fail(io, kExitUsage, why);
+    if (!o.Reader.empty() && !ValidReaderChoice(o.Reader, why)) return Fail(io, kExitUsage, why);
     if (!hex.empty() && !o.Reader.empty())
         return Fail(io, kExitUsage, "give an ATR or --reader, not both");
     std::vector<uint8_t> atr;
@@ -408,7 +408,7 @@ int CmdPcscAtr(const TCliStreams &io, const TPcscOptions &o, const std::vector<s
 
 int CmdPcscApdu(const TCliStreams &io, const TPcscOptions &o, const std::vector<std::string> &hex) {
     std::string why;
-    if (!o.Reader.empty() && !ValidReaderSpec(o.Reader, why)) return Fail(io, kExitUsage, why);
+    if (!o.Reader.empty() && !ValidReaderChoice(o.Reader, why)) return Fail(io, kExitUsage, why);
     std::vector<uint8_t> command;
     const std::string error = ParseApduHex(Joined(hex), command);
     if (!error.empty()) return Fail(io, kExitUsage, error);
@@ -430,7 +430,7 @@ int CmdPcscApdu(const TCliStreams &io, const TPcscOptions &o, const std::vector<
 
 int CmdPcscScript(const TCliStreams &io, const TPcscOptions &o, const std::string &file) {
     std::string why;
-    if (!o.Reader.empty() && !ValidReaderSpec(o.Reader, why)) return Fail(io, kExitUsage, why);
+    if (!o.Reader.empty() && !ValidReaderChoice(o.Reader, why)) return Fail(io, kExitUsage, why);
     std::string text;
     const int read = ReadScript(io, file, text);
     if (read != kExitOk) return read;

@@ -85,19 +85,19 @@ int ServiceFailure(const TCliStreams &io, long code) {
     return Fail(io, kExitNoReader, ServiceFailureText(code));
 }
 
-bool ValidReaderSpec(const std::string &spec, std::string &why) {
-    if (spec.empty()) {
+bool ValidReaderChoice(const std::string &choice, std::string &why) {
+    if (choice.empty()) {
         why = "--reader needs a reader's index or name";
         return false;
     }
-    const bool number = std::all_of(spec.begin(), spec.end(), [](char c) {
+    const bool number = std::all_of(choice.begin(), choice.end(), [](char c) {
         return std::isdigit(static_cast<unsigned char>(c));
     });
-    if (number && spec.size() > 4) {
-        why = "--reader " + spec + ": no listing has that many readers";
+    if (number && choice.size() > 4) {
+        why = "--reader " + choice + ": no listing has that many readers";
         return false;
     }
-    for (char c : spec)
+    for (char c : choice)
         if (static_cast<unsigned char>(c) < 0x20) {
             why = "--reader holds a control character";
             return false;
@@ -106,31 +106,31 @@ bool ValidReaderSpec(const std::string &spec, std::string &why) {
 }
 
 int ResolveReader(const TCliStreams &io, const std::vector<std::string> &names,
-                  const std::string &spec, int &status) {
-    const bool number = std::all_of(spec.begin(), spec.end(), [](char c) {
+                  const std::string &choice, int &status) {
+    const bool number = std::all_of(choice.begin(), choice.end(), [](char c) {
         return std::isdigit(static_cast<unsigned char>(c));
     });
     if (number) {
-        const int index = std::stoi(spec);
+        const int index = std::stoi(choice);
         if (index < static_cast<int>(names.size())) return index;
         status = Fail(io, kExitNoReader,
-                      "there is no PC/SC reader " + spec + " (" + std::to_string(names.size()) +
+                      "there is no PC/SC reader " + choice + " (" + std::to_string(names.size()) +
                           (names.size() == 1 ? " reader is" : " readers are") + " listed)");
         return -1;
     }
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (names[i] == spec) return static_cast<int>(i);
+        if (names[i] == choice) return static_cast<int>(i);
     std::vector<int> found;
     for (std::size_t i = 0; i < names.size(); ++i)
-        if (names[i].find(spec) != std::string::npos) found.push_back(static_cast<int>(i));
+        if (names[i].find(choice) != std::string::npos) found.push_back(static_cast<int>(i));
     if (found.size() == 1) return found[0];
     if (found.empty()) {
-        status = Fail(io, kExitNoReader, "no PC/SC reader is named '" + spec + "'");
+        status = Fail(io, kExitNoReader, "no PC/SC reader is named '" + choice + "'");
         return -1;
     }
     std::string list;
     for (int i : found)
         list += (list.empty() ? "'" : ", '") + names[static_cast<std::size_t>(i)] + "'";
-    status = Fail(io, kExitUsage, "'" + spec + "' names several readers: " + list);
+    status = Fail(io, kExitUsage, "'" + choice + "' names several readers: " + list);
     return -1;
 }

@@ -25,14 +25,14 @@ long ListReaderStates(std::vector<TReaderState> &readers);
 int ServiceFailure(const TCliStreams &io, long code);
 std::string ServiceFailureText(long code);
 
-// The reader that `spec` names among `names`: a number is an index of the listing, anything
+// The reader that `choice` names among `names`: a number is an index of the listing, anything
 // else the exact name or else the one name that contains it. On failure -1, with the exit
 // status and message written to io.
 int ResolveReader(const TCliStreams &io, const std::vector<std::string> &names,
-                  const std::string &spec, int &status);
+                  const std::string &choice, int &status);
 
 // --reader's value, checked before anything is asked of the service.
-bool ValidReaderSpec(const std::string &spec, std::string &why);
+bool ValidReaderChoice(const std::string &choice, std::string &why);
 
 // Until SIGINT or SIGTERM: the readers and cards present, then every arrival and removal.
 int WatchReaders(const TCliStreams &io, bool json);

@@ -29,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 struct QueuedReport {
     std::vector<uint8_t> bytes;
     Clock::time_point ready;
+    long long answers = -1; // serial of the message this report answers; -1 none
 };
 
 struct hid_device_ {
@@ -43,6 +44,15 @@ namespace {
 
 constexpr const char *kReaderPath = "virtual-reader:0";
 constexpr size_t kLogLimit = 4096;
+constexpr long long kNothingRead = -2;
+
+// What became of one message: whether the reader acted on it, and which answer the host read
+// first after it (the one a host takes for its reply).
+struct MessageFate {
+    long long serial = 0;
+    bool acted = false;
+    long long firstRead = kNothingRead; // serial of the message it answers, -1 none
+};
 
 struct Device {
     std::mutex mutex;
@@ -65,11 +75,16 @@ struct Device {
     std::optional<vr::Answer> nextReply;
     std::optional<std::vector<uint8_t>> nextRaw;
     std::deque<std::vector<uint8_t>> written, messages;
-    int delivered = 0; // input reports the host has read
+    std::deque<MessageFate> fates; // one per entry of `messages`
+    long long serial = 0;          // messages received since the last reset
+    int delivered = 0;             // input reports the host has read
     std::set<hid_device *> handles;
     int opened = 0, closed = 0;
     vr::FaultPlan faults;
-    vr::Answer lastAnswer;    // the answer of the previous message (the stale one)
+    vr::Answer lastAnswer; // the answer of the previous message (the stale one)
+    long long lastAnswerSerial = -1;
+    vr::Answer lastSave; // the answer of the last configuration written (a success)
+    long long lastSaveSerial = -1;
     int unplugAfterReads = 0; // an unplug fault: reports still to be read before it happens
 
     Device() { reset(); }
@@ -94,10 +109,15 @@ struct Device {
         nextRaw.reset();
         written.clear();
         messages.clear();
+        fates.clear();
+        serial = 0;
         delivered = 0;
         opened = closed = 0;
         faults.Reset();
         lastAnswer = vr::Answer{};
+        lastAnswerSerial = -1;
+        lastSave = vr::Answer{};
+        lastSaveSerial = -1;
         unplugAfterReads = 0;
         for (hid_device *h : handles) {
             h->queue.clear();
@@ -115,6 +135,30 @@ Device &D() {
 void Log(std::deque<std::vector<uint8_t>> &log, std::vector<uint8_t> entry) {
     log.push_back(std::move(entry));
     if (log.size() > kLogLimit) log.pop_front();
+}
+
+// Logs a complete message (the command byte, then the payload); returns its fate record.
+MessageFate &LogMessage(Device &d, uint8_t command, const uint8_t *payload, size_t size) {
+    std::vector<uint8_t> entry{command};
+    entry.insert(entry.end(), payload, payload + size);
+    Log(d.messages, std::move(entry));
+    d.fates.push_back(MessageFate{++d.serial});
+    if (d.fates.size() > kLogLimit) d.fates.pop_front();
+    return d.fates.back();
+}
+
+// The reader acts on a message: the state changes and the answer is remembered for the
+// stale faults.
+vr::Answer Act(Device &d, MessageFate &fate, uint8_t command, const uint8_t *payload, size_t size) {
+    vr::Answer a = vr::Process(d.reader, command, payload, size);
+    fate.acted = true;
+    d.lastAnswer = a;
+    d.lastAnswerSerial = fate.serial;
+    if (command == 0xAA && a.status == 0x30) {
+        d.lastSave = a;
+        d.lastSaveSerial = fate.serial;
+    }
+    return a;
 }
 
 // Waits until `t` closely: the pacing has to be accurate to a few microseconds for the
@@ -142,7 +186,8 @@ std::vector<uint8_t> GeneratedDescriptor(int n) {
 }
 
 // Cuts an answer into the reader's reports and queues them, paced.
-void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_point start) {
+void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_point start,
+                 long long answers) {
     const int n = d.reportLength;
     std::vector<std::vector<uint8_t>> reports;
     const int length = int(a.payload.size());
@@ -176,7 +221,7 @@ void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_poin
     auto t = start;
     for (auto &r : reports) {
         t += step;
-        h->queue.push_back({std::move(r), t});
+        h->queue.push_back({std::move(r), t, answers});
     }
 }
 
@@ -191,27 +236,57 @@ void QueueRaw(Device &d, hid_device *h, const std::vector<uint8_t> &raw, Clock::
     }
 }
 
-// A message meets a fault. Only a wrong status leaves the reader untouched: every other fault
-// strikes after the reader acted on the message, on the way back.
-void AnswerWithFault(Device &d, hid_device *h, int fault, uint8_t command, const uint8_t *payload,
-                     size_t size, Clock::time_point start) {
-    if (fault == VR_FAULT_WRONG_STATUS) {
+// A success of exactly the length of the message's own answer, holding another command's
+// answer: what a reader that mixed up its commands would send.
+vr::Answer OtherAnswer(const Device &d, uint8_t command, const uint8_t *payload, size_t size) {
+    vr::ReaderState scratch = d.reader; // the message is not acted on
+    const size_t length = vr::Process(scratch, command, payload, size).payload.size();
+    std::vector<uint8_t> other(d.reader.config);
+    if (command == 0xA9) {
+        other.assign(d.reader.version.begin(), d.reader.version.end());
+        other.push_back(0);
+    }
+    vr::Answer a;
+    a.payload.assign(length, 0);
+    std::copy_n(other.begin(), std::min(length, other.size()), a.payload.begin());
+    return a;
+}
+
+// A message meets a fault. A wrong status, a stale success and another command's answer leave
+// the reader untouched; every other fault strikes after the reader acted on the message, on
+// the way back.
+void AnswerWithFault(Device &d, hid_device *h, MessageFate &fate, int fault, uint8_t command,
+                     const uint8_t *payload, size_t size, Clock::time_point start) {
+    switch (fault) {
+    case VR_FAULT_WRONG_STATUS: {
         vr::Answer a;
         a.status = d.faults.WrongStatus();
-        QueueAnswer(d, h, a, start);
+        QueueAnswer(d, h, a, start, fate.serial);
         return;
     }
+    case VR_FAULT_STALE_SUCCESS:
+        QueueAnswer(d, h, d.lastSave, start, d.lastSaveSerial);
+        return;
+    case VR_FAULT_OTHER_ANSWER:
+        QueueAnswer(d, h, OtherAnswer(d, command, payload, size), start, -1);
+        return;
+    default:
+        break;
+    }
     const vr::Answer stale = d.lastAnswer;
-    const vr::Answer a = vr::Process(d.reader, command, payload, size);
-    d.lastAnswer = a;
+    const vr::Answer a = Act(d, fate, command, payload, size);
+    const long long own = fate.serial;
+    // A stale answer identical to its own is, to the host, its own.
+    const bool same = stale.status == a.status && stale.payload == a.payload;
+    const long long staleSerial = same ? own : d.lastAnswerSerial;
     switch (fault) {
     case VR_FAULT_LOST:
         break;
     case VR_FAULT_LATE:
-        QueueAnswer(d, h, a, start + std::chrono::milliseconds(d.faults.LateMs));
+        QueueAnswer(d, h, a, start + std::chrono::milliseconds(d.faults.LateMs), own);
         break;
     case VR_FAULT_LATE_WITHIN:
-        QueueAnswer(d, h, a, start + std::chrono::milliseconds(d.faults.WithinMs));
+        QueueAnswer(d, h, a, start + std::chrono::milliseconds(d.faults.WithinMs), own);
         break;
     case VR_FAULT_GARBAGE: {
         bool acceptable = false;
@@ -219,17 +294,17 @@ void AnswerWithFault(Device &d, hid_device *h, int fault, uint8_t command, const
         break;
     }
     case VR_FAULT_STALE:
-        QueueAnswer(d, h, stale, start);
-        QueueAnswer(d, h, a, start);
+        QueueAnswer(d, h, stale, start, staleSerial);
+        QueueAnswer(d, h, a, start, own);
         break;
     case VR_FAULT_STALE_AFTER:
-        QueueAnswer(d, h, a, start);
-        QueueAnswer(d, h, stale, start);
+        QueueAnswer(d, h, a, start, own);
+        QueueAnswer(d, h, stale, start, staleSerial);
         break;
     case VR_FAULT_UNPLUG: {
         // Gone as the answer is read: after its first report when it has more than one.
         const size_t before = h->queue.size();
-        QueueAnswer(d, h, a, start);
+        QueueAnswer(d, h, a, start, own);
         if (h->queue.size() - before > 1) {
             d.unplugAfterReads = 1;
         } else {
@@ -239,7 +314,7 @@ void AnswerWithFault(Device &d, hid_device *h, int fault, uint8_t command, const
         break;
     }
     default:
-        QueueAnswer(d, h, a, start);
+        QueueAnswer(d, h, a, start, own);
         break;
     }
 }
@@ -249,13 +324,11 @@ void Answer(Device &d, hid_device *h, Clock::time_point start) {
     uint8_t command = uint8_t(h->lead | 0x80);
     const uint8_t *payload = h->message.data() + 2;
     size_t size = h->message.size() - 2;
-    std::vector<uint8_t> entry{command};
-    entry.insert(entry.end(), payload, payload + size);
-    Log(d.messages, std::move(entry));
+    MessageFate &fate = LogMessage(d, command, payload, size);
     if (vr::TakeUnanswered()) return;
 
     if (int fault = d.faults.Draw(); fault != VR_FAULT_NONE) {
-        AnswerWithFault(d, h, fault, command, payload, size, start);
+        AnswerWithFault(d, h, fate, fault, command, payload, size, start);
         d.arrived.notify_all();
         return;
     }
@@ -265,15 +338,14 @@ void Answer(Device &d, hid_device *h, Clock::time_point start) {
     } else if (d.silent) {
         // taken, never answered
     } else if (d.nextReply) {
-        QueueAnswer(d, h, *d.nextReply, start);
+        QueueAnswer(d, h, *d.nextReply, start, fate.serial);
         d.nextReply.reset();
     } else if (d.status >= 0 || d.commandStatus[command] >= 0) {
         vr::Answer a;
         a.status = d.status >= 0 ? d.status : d.commandStatus[command];
-        QueueAnswer(d, h, a, start);
+        QueueAnswer(d, h, a, start, fate.serial);
     } else {
-        d.lastAnswer = vr::Process(d.reader, command, payload, size);
-        QueueAnswer(d, h, d.lastAnswer, start);
+        QueueAnswer(d, h, Act(d, fate, command, payload, size), start, fate.serial);
     }
     d.arrived.notify_all();
 }
@@ -438,6 +510,8 @@ int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t
             if (head.ready <= now) {
                 size_t n = std::min(length, head.bytes.size());
                 std::memcpy(data, head.bytes.data(), n);
+                if (!d.fates.empty() && d.fates.back().firstRead == kNothingRead)
+                    d.fates.back().firstRead = head.answers;
                 dev->queue.pop_front();
                 ++d.delivered;
                 if (d.unplugAfterReads > 0 && --d.unplugAfterReads == 0) {
@@ -634,10 +708,26 @@ int vr_message(int index, unsigned char *buffer, int capacity) {
     return CopyEntry(d.messages, index, buffer, capacity);
 }
 
+int vr_message_acted(int index) {
+    LOCKED;
+    if (index < 0 || size_t(index) >= d.fates.size()) return -1;
+    return d.fates[size_t(index)].acted ? 1 : 0;
+}
+
+int vr_message_answered_by(int index) {
+    LOCKED;
+    if (index < 0 || size_t(index) >= d.fates.size()) return -3;
+    const MessageFate &f = d.fates[size_t(index)];
+    if (f.firstRead == kNothingRead) return -2;
+    if (f.firstRead < 0) return -1;
+    return int(std::min<long long>(f.serial - f.firstRead, 1 << 30));
+}
+
 void vr_clear_log(void) {
     LOCKED;
     d.written.clear();
     d.messages.clear();
+    d.fates.clear();
     d.delivered = 0;
 }
 
@@ -756,9 +846,7 @@ bool vr::AnswerSerialMessage(uint8_t command, const uint8_t *payload, size_t siz
                              vr::Answer &answer) {
     Device &d = D();
     std::lock_guard<std::mutex> lock(d.mutex);
-    std::vector<uint8_t> entry{command};
-    entry.insert(entry.end(), payload, payload + size);
-    Log(d.messages, std::move(entry));
+    MessageFate &fate = LogMessage(d, command, payload, size);
     if (vr::TakeUnanswered() || d.silent) return false;
     if (d.nextReply) {
         answer = *d.nextReply;
@@ -767,7 +855,8 @@ bool vr::AnswerSerialMessage(uint8_t command, const uint8_t *payload, size_t siz
         answer = vr::Answer{};
         answer.status = d.status >= 0 ? d.status : d.commandStatus[command];
     } else {
-        answer = vr::Process(d.reader, command, payload, size);
+        answer = Act(d, fate, command, payload, size);
     }
+    fate.firstRead = fate.serial; // the line carries it straight back
     return true;
 }

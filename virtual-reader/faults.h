@@ -9,7 +9,7 @@
 
 namespace vr {
 
-constexpr int kFaultKinds = 9; // VR_FAULT_NONE .. VR_FAULT_UNPLUG (virtual_reader.h)
+constexpr int kFaultKinds = 11; // VR_FAULT_NONE .. VR_FAULT_OTHER_ANSWER (virtual_reader.h)
 
 class FaultPlan {
   public:

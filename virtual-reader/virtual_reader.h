@@ -127,6 +127,17 @@ VR_API int vr_written_report(int index, unsigned char *buffer, int capacity);
 /* Every complete message: the command byte (lead byte with bit 7 set), then the payload. */
 VR_API int vr_message_count(void);
 VR_API int vr_message(int index, unsigned char *buffer, int capacity);
+/* What became of message `index` (the same numbering):
+ *   vr_message_acted: 1 when the reader acted on it (a configuration written was stored, a
+ *   mode set...), 0 when it did not (a forced status or reply, silence, an unanswered
+ *   message, and the faults that leave the reader untouched), -1 for a bad index;
+ *   vr_message_answered_by: whose answer the host read first after sending it (the one it
+ *   takes for its reply): 0 its own (or a stale one identical to it), k > 0 the answer of
+ *   the message k before it, -1 bytes that answer no message (garbage, a raw reply, another
+ *   command's answer), -2 nothing was read, -3 a bad index. Over the serial front end an
+ *   answered message counts as read. */
+VR_API int vr_message_acted(int index);
+VR_API int vr_message_answered_by(int index);
 VR_API void vr_clear_log(void);
 /* Input reports the host has read since the last reset or vr_clear_log (the wire time of a
  * paced exchange is this plus vr_written_report_count, one pacing step each). */
@@ -158,23 +169,28 @@ VR_API int vr_set_card_block(int block, const unsigned char data[16]);
 VR_API int vr_antenna(void);
 
 /* --- fault injection --- */
-/* What a message can meet on its way. Only a wrong status leaves the reader untouched; with
- * every other fault the reader acted on the message (a configuration written is stored) and
- * the fault strikes on the way back. */
+/* What a message can meet on its way. A wrong status, a stale success and another command's
+ * answer leave the reader untouched; with every other fault the reader acted on the message
+ * (a configuration written is stored) and the fault strikes on the way back. */
 enum {
-    VR_FAULT_NONE = 0,         /* answered normally */
-    VR_FAULT_LOST = 1,         /* the answer is lost */
-    VR_FAULT_LATE = 2,         /* answered after the host's 5 s wait (vr_set_late_ms, 5500) */
-    VR_FAULT_LATE_WITHIN = 3,  /* answered just within it (4500 ms) */
-    VR_FAULT_WRONG_STATUS = 4, /* not acted on; status 0x31, 0x32, 0x45, 0x00 or 0xFF */
-    VR_FAULT_GARBAGE = 5,      /* bytes that are no reply: noise with a status other than
-                                  success, a reply declaring over 1024 bytes, or a success
-                                  with random content */
-    VR_FAULT_STALE = 6,        /* the answer of the previous message comes first, then its own */
-    VR_FAULT_STALE_AFTER = 7,  /* its own answer, then the previous message's (left queued) */
-    VR_FAULT_UNPLUG = 8,       /* unplugged as the answer is read: after its first report when
-                                  it has more, before it otherwise (vr_set_present(1) replugs) */
-    VR_FAULT_KINDS = 9
+    VR_FAULT_NONE = 0,          /* answered normally */
+    VR_FAULT_LOST = 1,          /* the answer is lost */
+    VR_FAULT_LATE = 2,          /* answered after the host's 5 s wait (vr_set_late_ms, 5500) */
+    VR_FAULT_LATE_WITHIN = 3,   /* answered just within it (4500 ms) */
+    VR_FAULT_WRONG_STATUS = 4,  /* not acted on; status 0x31, 0x32, 0x45, 0x00 or 0xFF */
+    VR_FAULT_GARBAGE = 5,       /* bytes that are no reply: noise with a status other than
+                                   success, a reply declaring over 1024 bytes, or a success
+                                   with random content */
+    VR_FAULT_STALE = 6,         /* the answer of the previous message comes first, then its own */
+    VR_FAULT_STALE_AFTER = 7,   /* its own answer, then the previous message's (left queued) */
+    VR_FAULT_UNPLUG = 8,        /* unplugged as the answer is read: after its first report when
+                                   it has more, before it otherwise (vr_set_present(1) replugs) */
+    VR_FAULT_STALE_SUCCESS = 9, /* not acted on; the success the last configuration written got
+                                   (status 0x30, no data) arrives in its place */
+    VR_FAULT_OTHER_ANSWER = 10, /* not acted on; a success exactly as long as its own answer
+                                   would be, holding another command's answer (the version text
+                                   for a read configuration, else the configuration block) */
+    VR_FAULT_KINDS = 11
 };
 /* The next message meets this fault; successive calls fault successive messages. They go
  * before the mix below. */

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -102,6 +103,22 @@ MsrOutcome OutcomeOf(const TMsrContext &c, const TxResult &r) {
     return OutcomeOf(r.outcome);
 }
 
+// Whether a configuration read back holds what the block sent holds. Compared decoded, as
+// the reader may keep its records in another order.
+bool HoldsBlock(const std::vector<uint8_t> &sent, const uint8_t *reply, int n) {
+    struct Image {
+        uint8_t Store[kLayerCount][kLayerBytes];
+        int32_t Modes[kLayerCount];
+    };
+    auto want = std::make_unique<Image>(), got = std::make_unique<Image>();
+    std::memset(want.get(), 0, sizeof *want);
+    std::memset(got.get(), 0, sizeof *got);
+    if (DecodeLoadReply(sent.data(), int(sent.size()), want->Store, want->Modes) != kDecodeOk ||
+        DecodeLoadReply(reply, n, got->Store, got->Modes) != kDecodeOk)
+        return false;
+    return std::memcmp(want.get(), got.get(), sizeof *want) == 0;
+}
+
 // What a Save sends, taken once before its first attempt: every attempt encodes this same
 // copy, whatever happens to the record while the reader is waited for.
 struct SaveImage {
@@ -133,8 +150,12 @@ MsrOutcome Save(const TMsrContext &c) {
     std::memcpy(image->CustomLanguage, c.Settings.CustomLanguage, sizeof image->CustomLanguage);
     image->Language = language;
     bool tooLong = false;
+    std::vector<uint8_t> sent;
     TxOptions opts;
     opts.command = TxCommand::WriteConfiguration;
+    // Only the configuration read back shows that the reader took the block: its answer to
+    // the write is a bare success, which a stale answer imitates.
+    opts.readBack = [&sent](const uint8_t *reply, int n) { return HoldsBlock(sent, reply, n); };
     const auto r = std::make_unique<TxResult>(Run(c, opts, [&](uint8_t(&frame)[kFrameSize]) {
         frames::WriteConfigurationLead(frame);
         int length = 0;
@@ -143,6 +164,7 @@ MsrOutcome Save(const TMsrContext &c) {
             tooLong = true;
             return -1;
         }
+        sent.assign(frame + 2, frame + length);
         return length;
     }));
     switch (r->outcome) {
@@ -161,6 +183,13 @@ MsrOutcome Save(const TMsrContext &c) {
         break;
     case TxOutcome::Busy:
         break;
+    case TxOutcome::NoAnswer:
+        if (r->readBackDiffered) {
+            c.Window.Message(kSaveNotKept);
+            c.Window.SetPanel(1, c.Text[kSaveErrorText]);
+            return MsrOutcome::NotKept;
+        }
+        [[fallthrough]];
     default:
         c.Window.Message(c.Text[kNoReaderText]);
         c.Window.SetPanel(1, c.Text[kSaveErrorText]);

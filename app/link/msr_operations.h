@@ -39,6 +39,10 @@ struct TMsrContext {
     TMsrWindow &Window;
 };
 
+// Save: the reader answered the write, but the configuration read back is another one.
+inline constexpr const char *kSaveNotKept =
+    "The reader answered but does not hold the configuration sent.";
+
 // Fixed texts of the connection probe.
 inline constexpr const char *kProbePanel = "MSR_INIT";
 inline constexpr const char *kProbeNoDevice = "Can't find MSR Device!";
@@ -61,6 +65,7 @@ enum class MsrOutcome {
     Refused,         // three failed attempts, the last answered with a status (ReaderRefused)
     DefaultKeyCodes, // Load answered "A"
     TooLong,         // Save: a layer holds more than 20 bytes; nothing was written
+    NotKept,         // Save: the reader answered, but read back it holds another block
     NoLanguage       // Save: "UNKNOW" with no language kept; nothing was written
 };
 

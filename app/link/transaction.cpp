@@ -1,5 +1,7 @@
 #include "link/transaction.h"
 
+#include "link/frames.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -47,6 +49,29 @@ void TraceIn(const TxResult &r, char *scratch) {
 void TraceOut(TxResult &r, const char *scratch) {
     std::memcpy(r.trace, scratch, kTraceSize - 1);
     r.trace[kTraceSize - 1] = 0;
+}
+
+// The read-back of a write-configuration attempt: true when the reader shows the block, or
+// answers "A" or "C" and so shows nothing.
+bool ReadBack(const TxOptions &opts, TransferWriteFn write, TransferReadFn read, TxResult &r,
+              uint8_t (&frame)[kFrameSize], uint8_t *reply, char *trace) {
+    std::memset(frame, 0, kFrameSize);
+    const int length = frames::ReadConfiguration(frame);
+    TraceIn(r, trace);
+    const int written = write(frame, length, 2, trace);
+    TraceOut(r, trace);
+    r.readBackResult = kTxNotRead;
+    if (written != 0) return false;
+    std::memset(reply, 0, kReplyScratch);
+    int replyLength = 0;
+    TraceIn(r, trace);
+    r.readBackResult = read(reply, &replyLength, 2, trace);
+    TraceOut(r, trace);
+    if (r.readBackResult == 0x41 || r.readBackResult == 0x43) return true;
+    if (r.readBackResult != 0 || replyLength <= 0 || replyLength > kReplySize) return false;
+    if (opts.readBack(reply, replyLength)) return true;
+    r.readBackDiffered = true;
+    return false;
 }
 } // namespace
 
@@ -137,7 +162,9 @@ TxResult RunTransaction(const TReaderLink &link,
 
         switch (opts.command) {
         case TxCommand::ReadConfiguration:
-            if (r.readResult == 0) {
+            if (r.readResult == 0 && r.replyLength == 0) {
+                ok = false;
+            } else if (r.readResult == 0) {
                 if (opts.decode) {
                     r.decodeResult = opts.decode(r.reply, r.replyLength, r.store, r.modes);
                     ok = r.decodeResult > 0;
@@ -155,7 +182,12 @@ TxResult RunTransaction(const TReaderLink &link,
             }
             break;
         case TxCommand::WriteConfiguration:
+            ok = r.readResult == 0 &&
+                 (!opts.readBack || ReadBack(opts, write, read, r, frame, reply, trace));
+            break;
         case TxCommand::ReadVersion:
+            ok = r.readResult == 0 && r.replyLength > 0;
+            break;
         case TxCommand::Mode:
             ok = r.readResult == 0;
             break;

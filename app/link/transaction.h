@@ -19,10 +19,12 @@ enum class TxOutcome {
 };
 
 // What decides that an attempt succeeded.
+// A reply of read configuration or read version always carries bytes: an empty success is
+// the answer of another command (a write, a mode) and fails the attempt.
 enum class TxCommand {
-    ReadConfiguration,  // read 0 and the decoder above 0; 0x43 success, 0x41 stops
-    WriteConfiguration, // read 0
-    ReadVersion,        // write 0 and read 0
+    ReadConfiguration,  // read 0 with bytes and the decoder above 0; 0x43 success, 0x41 stops
+    WriteConfiguration, // read 0, then the read-back below when one is given
+    ReadVersion,        // write 0 and read 0 with bytes
     Mode,               // normal / test mode: write 0 and read 0
     IcCard              // a read result of 0 or more ends the loop (verdict from the trace)
 };
@@ -40,12 +42,14 @@ struct TxResult {
     TxOutcome outcome = TxOutcome::NotBound;
     int writeResult = 0;
     int readResult = 0;
-    int replyLength = 0;       // never above kReplySize
-    uint8_t reply[kReplySize]; // zero-filled before each attempt
-    char trace[kTraceSize];    // zero-filled at the start; always NUL-terminated
-    int attempts = 0;          // attempts made (1..3), 0 when the transport never opened
-    int decodeResult = 0;      // read configuration: the decoder's last result
-    uint8_t store[16][1024];   // read configuration: the decoded image (zeros for 0x43)
+    int replyLength = 0;           // never above kReplySize
+    uint8_t reply[kReplySize];     // zero-filled before each attempt
+    char trace[kTraceSize];        // zero-filled at the start; always NUL-terminated
+    int attempts = 0;              // attempts made (1..3), 0 when the transport never opened
+    int readBackResult = 0;        // write configuration: the read-back's read result
+    bool readBackDiffered = false; // a read-back showed a configuration other than the block
+    int decodeResult = 0;          // read configuration: the decoder's last result
+    uint8_t store[16][1024];       // read configuration: the decoded image (zeros for 0x43)
     int32_t modes[16];
 };
 
@@ -57,6 +61,11 @@ struct TxOptions {
     // Read configuration: the configuration block decoder (DecodeLoadReply). Without one,
     // a read result of 0 alone counts as success.
     TxDecodeFn decode = nullptr;
+    // Write configuration: the reader answers a write with its status alone, which a stale or
+    // misdirected success imitates exactly. With this set, an attempt whose write was answered
+    // reads the configuration back (A9 7E) and counts only when this accepts the reply. A
+    // read-back answered "A" or "C" shows nothing either way: the write's answer then stands.
+    std::function<bool(const uint8_t *reply, int length)> readBack;
     // Called after each successful write, before the read (the IC card transcript).
     std::function<void(TxResult &)> afterWrite;
     // Called on success after the window is enabled and before the transport is closed

@@ -230,7 +230,7 @@ TEST_F(CliConfig, BackupThenRestoreGivesTheReaderWhatTheWindowWouldSend) {
     r = Exec({"restore", "--verify", file});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, file + " written to the reader and verified\n");
-    EXPECT_TRUE(SentOnly(Messages(), {0xAA, 0xA9}));
+    EXPECT_TRUE(SentOnly(Messages(), {0xAA, 0xA9, 0xA9})); // the write's read-back, the verify
     // The removal order "1-CRC,ID" goes back with the range the window proposes for it.
     auto expected = Record(kChangedOptions, ChangedLayers);
     expected->RemoveSelect() = 0x10;
@@ -318,11 +318,23 @@ TEST_F(CliConfig, RestoreWithTheReaderSilentUnpluggedOrKeepingSomethingElse) {
     EXPECT_EQ(r.err, "cardtool-cli: no reader found (vendor 10C4, product 847C/84A2)\n");
     EXPECT_TRUE(Messages().empty());
 
-    // A reader that says yes to the write and keeps its old configuration.
-    r = Exec({"restore", "--verify", file}, {{"VR_COMMAND_STATUS", "AA:30"}});
+    // A reader that says yes to the write and keeps its old configuration: the read-back of
+    // every write shows it, with or without --verify.
+    for (const bool verify : {true, false}) {
+        ClearMessages();
+        r = Exec(verify ? std::vector<std::string>{"restore", "--verify", file}
+                        : std::vector<std::string>{"restore", file},
+                 {{"VR_COMMAND_STATUS", "AA:30"}});
+        EXPECT_EQ(r.status, 5) << verify;
+        EXPECT_EQ(r.err, "cardtool-cli: the reader answered the write but does not hold the "
+                         "configuration sent\n");
+        EXPECT_TRUE(SentOnly(Messages(), {0xAA, 0xA9, 0xAA, 0xA9, 0xAA, 0xA9}));
+    }
+    // One that says "C" (nothing to show) when read: the write's answer stands, and --verify
+    // names the layers it does not show.
+    r = Exec({"restore", "--verify", file}, {{"VR_COMMAND_STATUS", "AA:30,A9:43"}});
     EXPECT_EQ(r.status, 5);
     EXPECT_NE(r.err.find("layers differing: 1, 2, 3, 5, 10, 14"), std::string::npos) << r.err;
-    EXPECT_EQ(Exec({"restore", file}, {{"VR_COMMAND_STATUS", "AA:30"}}).status, 0); // not looked at
 }
 
 TEST_F(CliConfig, AFileWithAnUnknownLanguageTakesTheReadersOwn) {
@@ -342,7 +354,7 @@ TEST_F(CliConfig, AFileWithAnUnknownLanguageTakesTheReadersOwn) {
     ClearMessages();
     r = Exec({"restore", "--verify", file});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(SentOnly(Messages(), {0xA9, 0xAA, 0xA9}));
+    EXPECT_TRUE(SentOnly(Messages(), {0xA9, 0xAA, 0xA9, 0xA9}));
     const Bytes now = ReaderBlock();
     ASSERT_GE(now.size(), 225u);
     EXPECT_TRUE(std::equal(block.begin() + 32, block.begin() + 225, now.begin() + 32));
@@ -353,8 +365,9 @@ TEST_F(CliConfig, DefaultModeAndVersion) {
     Result r = Exec({"default"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto sent = Messages();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].size(), 227u); // AA 7E and the 225-byte block
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].size(), 227u);         // AA 7E and the 225-byte block
+    EXPECT_EQ(sent[1], (Bytes{0xA9, 0x7E})); // read back
     EXPECT_EQ(ReaderBlock(), Encoded(*Record(kFactoryOptions), 0));
 
     EXPECT_EQ(Exec({"mode", "test"}).status, 0);

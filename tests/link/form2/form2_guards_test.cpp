@@ -3,11 +3,12 @@
 // the window; and each fault of the reader's link on its own.
 #include "form2_fixture.h"
 
+#include "diagnostics/ui/TForm3.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
+#include "link/msr_operations.h"
 #include "shell/ui/TForm4.h"
 #include "shell/ui/file_dialog.h"
-#include "diagnostics/ui/TForm3.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST_F(Form2Guards, ClicksDuringARetriedSaveChangeNeitherTheFrameNorTheRecord) {
     const auto saves = SaveFrames();
     ASSERT_EQ(saves.size(), 2u);
     EXPECT_EQ(saves[0], saves[1]);
-    EXPECT_EQ(vr_message_count(), 2); // nothing else reached the reader
+    EXPECT_EQ(vr_message_count(), 3); // nothing but the two writes and the read-back
     const auto block = ReaderBlock();
     EXPECT_EQ(Option(block, T1S), 'X');
     EXPECT_EQ(Option(block, Flags), kFactory[Flags]); // the options were not cleared
@@ -258,9 +259,67 @@ TEST_F(Form2Guards, GarbageNeverLeavesTheReaderWithAnotherBlockThanTheSaveMeant)
         SCOPED_TRACE(i);
         EXPECT_TRUE(Form2->isEnabled());
         EXPECT_EQ(Option(ReaderBlock(), T2S), '+'); // the reader took it before the garbage
+        // One faulty answer costs an attempt, never the Save.
+        EXPECT_EQ(Panel(1), "SAVE SUCCESS");
+        EXPECT_EQ(Texts(), std::vector<QString>{"\"SAVE \"successful"});
         EXPECT_EQ(vr_open_handles(), 0);
     }
     EXPECT_EQ(vr_faults_injected(VR_FAULT_GARBAGE), 12);
+}
+
+// The reader's answer to a write is a bare success: one the reader did not give for this
+// write (a stale one, another command's) must not count, nor make a Load or Version succeed.
+TEST_F(Form2Guards, ASuccessTheReaderDidNotGiveIsNeverTakenForIt) {
+    Choose();
+    const char sentinels[] = "+*!";
+    for (const int fault : {VR_FAULT_STALE_SUCCESS, VR_FAULT_OTHER_ANSWER}) {
+        SCOPED_TRACE(fault);
+        const char mark = sentinels[fault - VR_FAULT_STALE_SUCCESS];
+        Edit(3)->setText(QString(QChar(mark)));
+        vr_clear_log();
+        vr_fault_next(fault);
+        msgbox::clearShown();
+        Button(4)->click();
+        EXPECT_EQ(Panel(1), "SAVE SUCCESS");
+        EXPECT_EQ(Option(ReaderBlock(), T2S), mark);
+        // The faulty answer was read back as the old block, so the write went again.
+        EXPECT_EQ(vr_message_acted(0), 0);
+        EXPECT_EQ(CountMessages(0xAA), 2);
+        EXPECT_EQ(CountMessages(0xA9), 2);
+    }
+
+    // Three writes the reader never took: the Save fails and says why.
+    const auto before = ReaderBlock();
+    Edit(3)->setText("!");
+    for (const int fault :
+         {VR_FAULT_STALE_SUCCESS, VR_FAULT_OTHER_ANSWER, VR_FAULT_STALE_SUCCESS}) {
+        vr_fault_next(fault);
+        vr_fault_next(VR_FAULT_NONE); // the read-back: the reader's old block
+    }
+    msgbox::clearShown();
+    Button(4)->click();
+    EXPECT_EQ(Panel(1), "SAVE ERROR");
+    EXPECT_EQ(Texts(), std::vector<QString>{kSaveNotKept});
+    EXPECT_EQ(ReaderBlock(), before);
+
+    // A stale success for a read: retried, and the window shows what the reader holds.
+    for (const int fault : {VR_FAULT_STALE_SUCCESS, VR_FAULT_OTHER_ANSWER}) {
+        SCOPED_TRACE(fault);
+        Edit(3)->setText("Q");
+        vr_clear_log();
+        vr_fault_next(fault);
+        Button(1)->click();
+        EXPECT_EQ(Panel(1), "LOAD SUCCESS");
+        EXPECT_EQ(Edit(3)->text(), "*");
+        EXPECT_EQ(CountMessages(0xA9), 2);
+    }
+    vr_clear_log();
+    vr_fault_next(VR_FAULT_STALE_SUCCESS);
+    msgbox::clearShown();
+    W<QAction>("Version1")->trigger();
+    ASSERT_EQ(msgbox::shown().size(), 1u);
+    EXPECT_EQ(msgbox::shown()[0].text, " KM5530 MSR V1.00");
+    EXPECT_EQ(CountMessages(0xAD), 2);
 }
 
 // The slow faults: each costs the library's whole 5 s wait.

@@ -3,7 +3,10 @@
 // close requests and edits arriving from the message pump while the reader is waited for. The
 // choices are seeded (CARDTOOL_SOAK_SEED repeats a run; CARDTOOL_SOAK_OPERATIONS sets its
 // length). After every operation:
-//   - a Save reported as successful left exactly the block it meant in the reader;
+//   - a Save reported as successful sent exactly the block it meant, left it in the reader,
+//     and rests on an answer to the command it sent last, which the reader acted on;
+//   - a Load reported as successful, unless it took garbage for its answer (which nothing on
+//     the wire tells apart), shows the block the reader holds;
 //   - the reader's block is the block before or exactly the one meant, never anything else;
 //   - the window is enabled and shown, no auxiliary window is open, every handle opened was
 //     closed once;
@@ -11,10 +14,11 @@
 #include "form2_fixture.h"
 
 #include "config/mapping.h"
+#include "diagnostics/ui/TForm3.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
+#include "link/msr_operations.h"
 #include "shell/ui/TForm4.h"
-#include "diagnostics/ui/TForm3.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -48,15 +52,21 @@ int OperationsFromEnvironment() {
 class Form2Soak : public Form2Test {
   protected:
     std::mt19937 Rng;
+    // What the pump does draws from its own sequence: how often the pump runs depends on
+    // timing, and must not shift the choices of the operations.
+    std::mt19937 PumpRng;
+    std::mt19937 *Draw = &Rng;
     bool InOperation = false;
     int Intrusions = 0;
 
-    int Pick(int n) { return int(Rng() % unsigned(n)); }
+    int Pick(int n) { return int((*Draw)() % unsigned(n)); }
     bool Chance(int percent) { return Pick(100) < percent; }
 
     static void SoakPump(void *context) {
         auto *self = static_cast<Form2Soak *>(context);
+        self->Draw = &self->PumpRng;
         if (self->InOperation && self->Chance(6)) self->Intrude();
+        self->Draw = &self->Rng;
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
 
@@ -118,8 +128,10 @@ class Form2Soak : public Form2Test {
         for (int i = 0; i < count; ++i) {
             switch (Pick(5)) {
             case 0: {
+                // Drawn whatever the field's state, so that the draws stay in step.
                 QLineEdit *e = Edit(kEdits[Pick(10)]);
-                if (e->isEnabled()) e->setText(QString(QChar(kSentinels[Pick(11)])).trimmed());
+                const char c = kSentinels[Pick(11)];
+                if (e->isEnabled()) e->setText(QString(QChar(c)).trimmed());
                 break;
             }
             case 1:
@@ -160,6 +172,20 @@ class Form2Soak : public Form2Test {
                             length) != kEncodeOk)
             return std::nullopt;
         return std::vector<uint8_t>(frame + 2, frame + length);
+    }
+
+    // The operation's messages for a failure's text: command, acted (+/-), whose answer.
+    static std::string Fates() {
+        std::string text;
+        const auto all = Messages();
+        for (int i = 0; i < int(all.size()); ++i) {
+            char one[32];
+            std::snprintf(one, sizeof one, " %02X%c%d",
+                          all[size_t(i)].empty() ? 0 : all[size_t(i)][0],
+                          vr_message_acted(i) ? '+' : '-', vr_message_answered_by(i));
+            text += one;
+        }
+        return "messages (command, acted, answered by):" + text;
     }
 
     void Run(Op op) {
@@ -219,6 +245,7 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
     std::fflush(stdout);
     SCOPED_TRACE("CARDTOOL_SOAK_SEED=" + std::to_string(seed));
     Rng.seed(seed);
+    PumpRng.seed(seed ^ 0x5EEDu);
 
     Choose();
     ASSERT_EQ(Panel(1), "MSR_INIT SUCCESS");
@@ -233,6 +260,8 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
     mix[VR_FAULT_STALE] = 20000;
     mix[VR_FAULT_STALE_AFTER] = 20000;
     mix[VR_FAULT_UNPLUG] = 8000;
+    mix[VR_FAULT_STALE_SUCCESS] = 20000;
+    mix[VR_FAULT_OTHER_ANSWER] = 20000;
     vr_set_fault_mix(seed, mix);
     std::map<int, int> slow;
     for (int fault : {VR_FAULT_LOST, VR_FAULT_LATE, VR_FAULT_LATE_WITHIN})
@@ -240,7 +269,7 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
             slow[Pick(operations)] = fault;
 
     const std::set<QString> saveTexts = {
-        "\"SAVE \"successful", "Can't find the USBMSR!",
+        "\"SAVE \"successful", "Can't find the USBMSR!", kSaveNotKept,
         "Your magcard's mark defined too mand codes in one or more layers"};
     const std::set<QString> loadTexts = {"\"LOAD \"successful", "Can't find the USBMSR!",
                                          "Keycode is default setting!"};
@@ -268,6 +297,7 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
         int opened0 = 0, closed0 = 0, opened1 = 0, closed1 = 0;
         vr_handle_counts(&opened0, &closed0);
         msgbox::clearShown();
+        vr_clear_log();
 
         Run(op);
         ++counts[int(op)];
@@ -284,6 +314,8 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
         EXPECT_LE(opened1 - opened0, 1);
         EXPECT_EQ(vr_open_handles(), 0);
 
+        // The message the operation's outcome rests on: its last one.
+        const int last = vr_message_count() - 1;
         const auto texts = Texts();
         if (saving) {
             EXPECT_EQ(Panel(0), "SAVE");
@@ -294,6 +326,15 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
                 ++successes[int(op)];
                 ASSERT_TRUE(meant.has_value());
                 ASSERT_EQ(after, *meant) << "success reported for a block the reader lacks";
+                std::vector<uint8_t> sent;
+                for (const auto &m : Messages())
+                    if (m.size() >= 2 && m[0] == 0xAA) sent.assign(m.begin() + 2, m.end());
+                ASSERT_EQ(sent, *meant) << "success reported for a block that was not sent";
+                ASSERT_GE(last, 0);
+                EXPECT_EQ(vr_message_acted(last), 1)
+                    << "success rests on a command not acted on; " << Fates();
+                EXPECT_EQ(vr_message_answered_by(last), 0)
+                    << "success rests on an answer to another command; " << Fates();
             } else {
                 EXPECT_EQ(Panel(1), "SAVE ERROR");
             }
@@ -303,14 +344,20 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
                 ASSERT_EQ(after, before);
         } else {
             ASSERT_EQ(after, before) << "only a Save may change the reader's block";
+            const bool loaded = (op == Op::Load && Panel(1) == "LOAD SUCCESS") ||
+                                (op == Op::Reopen && Panel(1) == "MSR_INIT SUCCESS");
+            if (loaded && last >= 0 && vr_message_answered_by(last) >= 0) {
+                ASSERT_EQ(MeantBlock(false), after)
+                    << "a Load that took an answer of the reader's shows another block";
+            }
             if (op == Op::Load) {
                 EXPECT_EQ(Panel(0), "LOAD");
                 ASSERT_EQ(texts.size(), 1u);
                 EXPECT_TRUE(loadTexts.count(texts[0])) << texts[0].toStdString();
-                successes[int(op)] += Panel(1) == "LOAD SUCCESS";
+                successes[int(op)] += loaded;
             } else if (op == Op::Reopen) {
                 EXPECT_EQ(Panel(0), "MSR_INIT");
-                successes[int(op)] += Panel(1) == "MSR_INIT SUCCESS";
+                successes[int(op)] += loaded;
             } else {
                 EXPECT_EQ(texts.size(), 1u);
                 successes[int(op)] += Panel(1).endsWith("SUCCESS");
@@ -332,9 +379,9 @@ TEST_F(Form2Soak, FaultyReaderClicksAndCloseRequests) {
                 return n;
             }(),
         double(clock.elapsed()) / 1000.0, Intrusions);
-    const char *const faultNames[] = {"none",        "lost",         "late",
-                                      "late within", "wrong status", "garbage",
-                                      "stale",       "stale after",  "unplug"};
+    const char *const faultNames[] = {"none",         "lost",          "late",        "late within",
+                                      "wrong status", "garbage",       "stale",       "stale after",
+                                      "unplug",       "stale success", "other answer"};
     for (int k = 0; k < VR_FAULT_KINDS; ++k)
         std::printf("  fault %-13s %d\n", faultNames[k], vr_faults_injected(k));
     for (int o = 0; o < 7; ++o)

@@ -254,7 +254,8 @@ TEST_F(Form2Test, SetDefaultSendsTheDefaultBlock) {
     msgbox::clearShown();
     Button(5)->click();
     const auto messages = Messages();
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 2u); // the block, then the read-back that shows it was taken
+    EXPECT_EQ(messages[1], (std::vector<uint8_t>{0xA9, 0x7E}));
     const auto &frame = messages[0];
     ASSERT_EQ(frame.size(), 227u);
     EXPECT_EQ(frame[0], 0xAA);
@@ -281,9 +282,11 @@ TEST_F(Form2Test, SetDefaultOnAWindowThatNeverFoundAReader) {
     vr_clear_log();
     msgbox::clearShown();
     W<QAction>("SetDefault1")->trigger();
-    ASSERT_EQ(vr_message_count(), 1);
+    ASSERT_EQ(vr_message_count(), 2); // the block and its read-back
     EXPECT_EQ(Messages()[0].size(), 227u);
     EXPECT_EQ(ReaderBlock(), Block(kFactory));
+    EXPECT_EQ(Panel(1), "SAVE SUCCESS");
+    EXPECT_EQ(Texts(), std::vector<QString>{"\"SAVE \"successful"});
 }
 
 TEST_F(Form2Test, RoundTripThroughTheReader) {
@@ -417,12 +420,14 @@ TEST_F(Form2Test, DisabledTrackShownAndSavedUnderTheChosenSequence) {
     EXPECT_NE(Edit(1)->palette().color(QPalette::Base), Edit(3)->palette().color(QPalette::Base));
 
     Button(4)->click();
+    EXPECT_EQ(Panel(1), "SAVE SUCCESS");
     auto block = ReaderBlock();
     EXPECT_EQ(Option(block, Order0), '0');
     EXPECT_EQ(Option(block, Order1), '6');
     EXPECT_EQ(Option(block, Order2), '3');
     Select(1, 2); // "2-1-3"
     Button(4)->click();
+    EXPECT_EQ(Panel(1), "SAVE SUCCESS");
     block = ReaderBlock();
     EXPECT_EQ(Option(block, Order0), '6');
     EXPECT_EQ(Option(block, Order1), '0');
@@ -440,7 +445,9 @@ TEST_F(Form2Test, EmptySentinelsAndPortBitsOnSave) {
     Edit(8)->clear();
     Combo(2)->setCurrentIndex(1); // the hidden port boxes say "COM"
     Combo(6)->setCurrentIndex(1);
+    msgbox::clearShown();
     Button(4)->click();
+    EXPECT_EQ(Texts(), std::vector<QString>{"\"SAVE \"successful"});
     const auto block = ReaderBlock();
     EXPECT_EQ(Option(block, T1S), 0x01);
     EXPECT_EQ(Option(block, IbS), 0x00);

@@ -21,6 +21,9 @@ int gInitResult = 0;
 int gReadResult = 0;
 std::string gReply;
 std::vector<std::vector<uint8_t>> gFrames;
+// The block of the last configuration written: a read configuration after it answers with it,
+// as the reader does.
+std::vector<uint8_t> gStored;
 // Runs inside every read, while the operation waits for the reader.
 std::function<void()> gDuringRead;
 
@@ -40,13 +43,16 @@ extern "C" int FakeWrite(unsigned char *frame, int length, int, char *) {
     std::snprintf(text, sizeof text, "write %02X/%d", frame[0], length);
     gLog.push_back(text);
     gFrames.emplace_back(frame, frame + length);
+    if (frame[0] == 0xAA) gStored.assign(frame + 2, frame + length);
     return 0;
 }
 extern "C" int FakeRead(unsigned char *reply, int *length, int, char *) {
     if (gDuringRead) gDuringRead();
     if (gReadResult == 0) {
-        std::memcpy(reply, gReply.data(), gReply.size());
-        *length = int(gReply.size());
+        const bool readBack = !gStored.empty() && gFrames.back()[0] == 0xA9;
+        const std::string r = readBack ? std::string(gStored.begin(), gStored.end()) : gReply;
+        std::memcpy(reply, r.data(), r.size());
+        *length = int(r.size());
     }
     return gReadResult;
 }
@@ -77,6 +83,7 @@ class MsrOperations : public ::testing::Test {
         gReadResult = 0;
         gReply.clear();
         gFrames.clear();
+        gStored.clear();
         gDuringRead = nullptr;
         Text.Fill();
         std::memset(Settings.get(), 0, sizeof *Settings);
@@ -192,12 +199,13 @@ TEST_F(MsrOperations, SaveRefusedBeforeWritingAndSaveSuccess) {
     std::memset(Settings->LayerStore[4], 0, 1024);
     MsrSetDefault(Context());
     EXPECT_EQ(gLog, (Log{"defaults", "panel0 SAVE", "controls->record", "disable", "open",
-                         "write AA/227", "enable", "close", "ports", "panel1 SAVE SUCCESS",
-                         "message \"SAVE \"successful"}));
+                         "write AA/227", "write A9/2", "enable", "close", "ports",
+                         "panel1 SAVE SUCCESS", "message \"SAVE \"successful"}));
 }
 
 // The boxes say "Can't find the USBMSR!" for both; a front end without boxes tells them apart.
 TEST_F(MsrOperations, OutcomesTellNoReaderFromNoAnswerAndRefusals) {
+    gReply = "V1";
     EXPECT_EQ(MsrVersion(Context()), MsrOutcome::Success);
     gReadResult = 0x43;
     EXPECT_EQ(MsrLoad(Context()), MsrOutcome::Success); // an empty configuration
@@ -269,8 +277,9 @@ TEST_F(MsrOperations, NothingStartedDuringAnOperationTouchesTheRecordOrTheWindow
     };
     MsrSave(Context());
     EXPECT_TRUE(logDuringRead.empty()) << logDuringRead.front();
-    ASSERT_EQ(gFrames.size(), 2u);
+    ASSERT_EQ(gFrames.size(), 3u); // two writes, then the read-back
     EXPECT_EQ(gFrames[0], gFrames[1]);
+    EXPECT_EQ(gFrames[2], (std::vector<uint8_t>{0xA9, 0x7E}));
     EXPECT_EQ(gLog.back(), "message \"SAVE \"successful");
     // Once it is over, the next operation runs.
     gLog.clear();

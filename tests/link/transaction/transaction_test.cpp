@@ -220,6 +220,99 @@ TEST_F(Transaction, ReadConfigurationNeedsADecodedBlock) {
     EXPECT_EQ(r.replyLength, 3);
 }
 
+// An empty success is the answer to a write or a mode: a read has always something to say.
+TEST_F(Transaction, AnEmptySuccessIsNoConfigurationAndNoVersion) {
+    S.reads = {Payload({}), Payload({5})};
+    TxResult r = Run(TxCommand::ReadConfiguration, frames::ReadConfiguration, DecodeOk);
+    EXPECT_EQ(r.outcome, TxOutcome::Ok);
+    EXPECT_EQ(r.attempts, 2);
+    SetUp();
+    S.reads = {Payload({}), Payload({'V', 0})};
+    r = Run(TxCommand::ReadVersion);
+    EXPECT_EQ(r.outcome, TxOutcome::Ok);
+    EXPECT_EQ(r.attempts, 2);
+    SetUp();
+    S.reads = {Payload({})}; // a mode's own answer is empty
+    EXPECT_EQ(Run(TxCommand::Mode, frames::TestMode).attempts, 1);
+}
+
+TEST_F(Transaction, AWriteCountsOnlyOnceTheReadBackShowsTheBlock) {
+    const ReadStep written = Payload({}); // the write's own answer: a bare success
+    struct Case {
+        const char *name;
+        std::deque<ReadStep> reads; // write, read-back, write, read-back...
+        TxOutcome outcome;
+        int attempts;
+        bool differed;
+    };
+    const Case cases[] = {
+        {"read back as sent", {written, Payload({1, 2, 3})}, TxOutcome::Ok, 1, false},
+        {"another block first",
+         {written, Payload({9}), written, Payload({1, 2, 3})},
+         TxOutcome::Ok,
+         2,
+         true},
+        {"a bare success read back (a stale answer)",
+         {written, Payload({}), written, Payload({1, 2, 3})},
+         TxOutcome::Ok,
+         2,
+         false},
+        {"status A: nothing shown, the write's answer stands",
+         {written, Status(0x41)},
+         TxOutcome::Ok,
+         1,
+         false},
+        {"status C: the same", {written, Status(0x43)}, TxOutcome::Ok, 1, false},
+        {"another block every time",
+         {written, Payload({9}), written, Payload({9}), written, Payload({9})},
+         TxOutcome::NoAnswer,
+         3,
+         true},
+        {"no read-back answered",
+         {written, Status(-92), written, Status(0x31), written, Status(-92)},
+         TxOutcome::NoAnswer,
+         3,
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        S.reads = c.reads;
+        TxOptions opts;
+        opts.command = TxCommand::WriteConfiguration;
+        opts.readBack = [](const uint8_t *reply, int n) {
+            return n == 3 && reply[0] == 1 && reply[1] == 2 && reply[2] == 3;
+        };
+        const TxResult r = RunTransaction(
+            link,
+            [](uint8_t(&f)[1024]) {
+                f[0] = 0xAA;
+                f[1] = 0x7E;
+                return 5;
+            },
+            opts, Enabler());
+        EXPECT_EQ(r.outcome, c.outcome);
+        EXPECT_EQ(r.attempts, c.attempts);
+        EXPECT_EQ(r.readBackDiffered, c.differed);
+        ASSERT_EQ(S.frames.size(), size_t(2 * c.attempts));
+        for (int a = 0; a < c.attempts; ++a) {
+            EXPECT_EQ(S.frames[size_t(2 * a)].size(), 5u);
+            EXPECT_EQ(S.frames[size_t(2 * a + 1)], (std::vector<uint8_t>{0xA9, 0x7E}));
+        }
+        EXPECT_EQ(S.closes, 1);
+    }
+    // A write that is not answered is not read back.
+    SetUp();
+    S.reads = {Status(0x31), written, Payload({1, 2, 3})};
+    TxOptions opts;
+    opts.command = TxCommand::WriteConfiguration;
+    opts.readBack = [](const uint8_t *, int n) { return n == 3; };
+    const TxResult r = RunTransaction(
+        link, [](uint8_t(&f)[1024]) { return frames::WriteConfigurationLead(f); }, opts, nullptr);
+    EXPECT_EQ(r.attempts, 2);
+    EXPECT_EQ(S.frames.size(), 3u);
+}
+
 TEST_F(Transaction, VersionFrameIsOneByte) {
     S.reads = {Payload({'K', 'M', '1', 0, 'x'})};
     const TxResult r = Run(TxCommand::ReadVersion);
