@@ -156,10 +156,11 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     ic->require_subcommand(1);
     ic->fallthrough();
     ic->add_flag("--trace", trace, "Also print the raw frames sent and received");
+    JsonFlag(ic, json);
     ic->add_subcommand("power-up", "Power the card up and print its answer to reset")
-        ->callback([&] { run = [&] { return CmdIc(io, TIcCommand::PowerUp, {}, trace); }; });
+        ->callback([&] { run = [&] { return CmdIc(cli, TIcCommand::PowerUp, {}, trace); }; });
     ic->add_subcommand("power-down", "Power the card down")->callback([&] {
-        run = [&] { return CmdIc(io, TIcCommand::PowerDown, {}, trace); };
+        run = [&] { return CmdIc(cli, TIcCommand::PowerDown, {}, trace); };
     });
     std::vector<std::string> apdu;
     auto *apduCommand = ic->add_subcommand(
@@ -167,7 +168,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     apduCommand->add_option("HEX", apdu, "The APDU as hex digits, in one word or several")
         ->required()
         ->type_name("");
-    apduCommand->callback([&] { run = [&] { return CmdIc(io, TIcCommand::Apdu, apdu, trace); }; });
+    apduCommand->callback([&] { run = [&] { return CmdIc(cli, TIcCommand::Apdu, apdu, trace); }; });
 
     // A Mifare One card.
     TMifareOptions card;
@@ -180,15 +181,16 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         ->capture_default_str()
         ->type_name("HEX");
     mifare->add_flag("--key-b", card.KeyB, "Authenticate with key B instead of key A");
+    JsonFlag(mifare, json);
     mifare->add_subcommand("search", "Find the card and print its serial number")->callback([&] {
-        run = [&] { return CmdMifareSearch(io); };
+        run = [&] { return CmdMifareSearch(cli); };
     });
 
     std::string sector, block, data, amount, valueOp;
     auto *read = mifare->add_subcommand("read", "Print one block as 32 hex digits");
     read->add_option("SECTOR", sector, "0 to 15")->required()->type_name("");
     read->add_option("BLOCK", block, "0 to 3 within the sector")->required()->type_name("");
-    read->callback([&] { run = [&] { return CmdMifareRead(io, card, sector, block); }; });
+    read->callback([&] { run = [&] { return CmdMifareRead(cli, card, sector, block); }; });
 
     TTrailerPermissions trailer;
     auto *write = mifare->add_subcommand("write", "Write one block");
@@ -211,7 +213,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     write->add_flag("--allow-zero-key-a", trailer.ZeroKeyA,
                     "With --force-trailer: allow key A 000000000000 while --key is another key");
     write->callback(
-        [&] { run = [&] { return CmdMifareWrite(io, card, sector, block, data, trailer); }; });
+        [&] { run = [&] { return CmdMifareWrite(cli, card, sector, block, data, trailer); }; });
 
     auto *value = mifare->add_subcommand("value", "Use a data block as a value block");
     value->footer(Footer("init sets the value, inc and dec add and take away the AMOUNT, get "
@@ -229,7 +231,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
                                 : valueOp == "inc" ? TValueOp::Inc
                                 : valueOp == "dec" ? TValueOp::Dec
                                                    : TValueOp::Get;
-            return CmdMifareValue(io, card, op, sector, block, amount);
+            return CmdMifareValue(cli, card, op, sector, block, amount);
         };
     });
 
@@ -246,7 +248,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         ->type_name("");
     dump->add_flag("--partial", partial,
                    "Write the image and its map even when not every block could be read");
-    dump->callback([&] { run = [&] { return CmdMifareDump(io, card, file, partial); }; });
+    dump->callback([&] { run = [&] { return CmdMifareDump(cli, card, file, partial); }; });
 
     auto *restoreData =
         mifare->add_subcommand("restore-data", "Write the data blocks of a card image to the card");
@@ -260,7 +262,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     restoreData->add_flag("--all-blocks", allBlocks,
                           "Without a map beside the image: write every data block of it");
     restoreData->callback(
-        [&] { run = [&] { return CmdMifareRestoreData(io, card, file, allBlocks); }; });
+        [&] { run = [&] { return CmdMifareRestoreData(cli, card, file, allBlocks); }; });
 
     AddPcscCommands(app, run, io);
 
