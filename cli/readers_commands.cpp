@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <iostream>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -160,8 +161,25 @@ void CloseFd(int &fd) {
     fd = -1;
 }
 
-// The child: this program again, on the one reader.
-void Start(TRun &run, const std::string &program, const std::vector<std::string> &args) {
+// A process with one thread may fork and go on: nothing can hold a lock in the copy.
+bool SingleThreaded() {
+    FILE *f = std::fopen("/proc/self/status", "r");
+    if (!f) return false;
+    char line[256];
+    int threads = 0;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "Threads: %d", &threads) == 1) break;
+    std::fclose(f);
+    return threads == 1;
+}
+
+// The child: this program again, with --device naming the one reader. Forked, it runs the
+// command line at once from the copy of this process, whose libraries are loaded already: a
+// bench's readers all start together, and loading the program afresh for each of them would
+// cost more than the readers take to answer. A process with other threads starts the program
+// anew instead. `others`: the pipes of earlier children, which a forked child closes.
+void Start(TRun &run, const std::string &program, const std::vector<std::string> &args,
+           const std::vector<int> &others, bool fork) {
     run.Started = true;
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -185,25 +203,47 @@ void Start(TRun &run, const std::string &program, const std::vector<std::string>
     for (std::string &a : argv0)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    const int spawned =
-        posix_spawn(&run.Pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    int failed = 0;
+    if (fork) {
+        std::cout.flush();
+        std::cerr.flush();
+        run.Pid = ::fork();
+        if (run.Pid == 0) {
+            const int null = ::open("/dev/null", O_RDONLY);
+            if (null >= 0) ::dup2(null, 0);
+            ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
+            for (const int fd : others)
+                ::close(fd);
+            for (const int fd : {out[0], out[1], err[0], err[1], null})
+                if (fd > 2) ::close(fd);
+            const TCliStreams io{std::cout, std::cerr, false};
+            const int status = RunCli(int(argv0.size()), argv.data(), io);
+            std::cout.flush();
+            std::cerr.flush();
+            std::exit(status); // the libraries' own clean-up runs, as when the program ends
+        }
+        if (run.Pid < 0) failed = errno;
+    } else {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        failed = posix_spawn(&run.Pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+    }
     ::close(out[1]);
     ::close(err[1]);
     run.Out = out[0];
     run.Err = err[0];
-    if (spawned != 0) {
+    if (failed != 0) {
         CloseFd(run.Out);
         CloseFd(run.Err);
         run.Pid = -1;
         run.Done = true;
         run.Status = kExitReaderFailed;
-        run.Result = std::string("no process started: ") + std::strerror(spawned);
+        run.Result = std::string("no process started: ") + std::strerror(failed);
     }
 }
 
@@ -270,6 +310,12 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
     if (readers.empty()) return Fail(io, kExitNoReader, NoReaderText());
     const std::string program = ProgramPath();
     if (program.empty()) return Fail(io, kExitUsage, "cannot find this program to run it again");
+    // Loaded once here: a missing library is one error, not one per reader, and the children
+    // forked below find it loaded.
+    TMsrSession library;
+    if (const std::string error = library.Bind(); !error.empty())
+        return Fail(io, kExitNoReader, error);
+    const bool fork = SingleThreaded();
 
     std::vector<std::string> args{"restore", file};
     if (verify) args.push_back("--verify");
@@ -320,7 +366,11 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
     for (;;) {
         for (TRun &r : runs)
             if (!r.Started && running < limit) {
-                Start(r, program, args);
+                std::vector<int> others;
+                for (const TRun &o : runs)
+                    for (const int fd : {o.Out, o.Err})
+                        if (fd >= 0) others.push_back(fd);
+                Start(r, program, args, others, fork);
                 if (!r.Done) ++running;
             }
         print();
