@@ -1,5 +1,6 @@
 // hidapi's C API over one virtual reader, and the control API tests use to steer it.
 #include "faults.h"
+#include "framing.h"
 #include "reader.h"
 #include "serial_line.h"
 #include "virtual_reader.h"
@@ -33,9 +34,7 @@ struct QueuedReport {
 
 struct hid_device_ {
     std::deque<QueuedReport> queue;
-    std::vector<uint8_t> message; // staged bytes of the message being received
-    size_t expected = 0;          // staged length of that message, 0 = none started
-    uint8_t lead = 0;
+    vr::MessageAssembler assembler; // the message being received
     bool nonblocking = false;
 };
 
@@ -101,8 +100,7 @@ struct Device {
         unplugAfterReads = 0;
         for (hid_device *h : handles) {
             h->queue.clear();
-            h->message.clear();
-            h->expected = 0;
+            h->assembler.Reset();
         }
     }
 };
@@ -126,52 +124,10 @@ void SleepUntil(Clock::time_point t) {
         std::this_thread::yield();
 }
 
-std::vector<uint8_t> GeneratedDescriptor(int n) {
-    unsigned count = unsigned(n - 1);
-    uint8_t lo = uint8_t(count), hi = uint8_t(count >> 8);
-    return {0x06, 0x00, 0xFF,                         // usage page (vendor)
-            0x09, 0x01,                               // usage
-            0xA1, 0x01,                               // collection (application)
-            0x85, 0x08,                               // report id 8
-            0x15, 0x00, 0x26, 0xFF, 0x00,             // logical 0..255
-            0x75, 0x08,                               // report size 8
-            0x96, lo,   hi,                           // report count n - 1
-            0x09, 0x01, 0x81, 0x02,                   // input
-            0x96, lo,   hi,   0x09, 0x01, 0x91, 0x02, // output
-            0xC0};
-}
-
 // Cuts an answer into the reader's reports and queues them, paced.
 void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_point start) {
-    const int n = d.reportLength;
-    std::vector<std::vector<uint8_t>> reports;
-    const int length = int(a.payload.size());
-    std::vector<uint8_t> first(size_t(n), 0);
-    first[0] = 0x08;
-    first[1] = uint8_t(a.status);
-    if (n > 3) {
-        first[2] = uint8_t(length >> 8);
-        first[3] = uint8_t(length);
-    }
-    size_t at = 0;
-    for (int i = 4; i < n && at < a.payload.size(); ++i)
-        first[size_t(i)] = a.payload[at++];
-    reports.push_back(first);
-    const int continuations = n > 2 ? (length + 2) / (n - 2) : 0;
-    for (int j = 0; j < continuations; ++j) {
-        for (int k = 0; k < d.spuriousCount; ++k) {
-            std::vector<uint8_t> junk(size_t(n), 0xEE);
-            junk[0] = 0x08;
-            junk[1] = uint8_t(d.spuriousByte);
-            reports.push_back(junk);
-        }
-        std::vector<uint8_t> next(size_t(n), 0);
-        next[0] = 0x08;
-        next[1] = 0xB0;
-        for (int i = 2; i < n && at < a.payload.size(); ++i)
-            next[size_t(i)] = a.payload[at++];
-        reports.push_back(next);
-    }
+    auto reports = vr::AnswerReports(a, d.reportLength, vr::kReportId, d.spuriousCount,
+                                     uint8_t(d.spuriousByte));
     auto step = std::chrono::microseconds(d.delayUs);
     auto t = start;
     for (auto &r : reports) {
@@ -246,9 +202,9 @@ void AnswerWithFault(Device &d, hid_device *h, int fault, uint8_t command, const
 
 // A complete message arrived on handle h: answer it.
 void Answer(Device &d, hid_device *h, Clock::time_point start) {
-    uint8_t command = uint8_t(h->lead | 0x80);
-    const uint8_t *payload = h->message.data() + 2;
-    size_t size = h->message.size() - 2;
+    const uint8_t command = h->assembler.Command();
+    const uint8_t *payload = h->assembler.Payload();
+    const size_t size = h->assembler.PayloadSize();
     std::vector<uint8_t> entry{command};
     entry.insert(entry.end(), payload, payload + size);
     Log(d.messages, std::move(entry));
@@ -402,21 +358,7 @@ int HID_API_EXPORT hid_write(hid_device *dev, const unsigned char *data, size_t 
     }
     if (!d.present) return -1;
     Log(d.written, std::vector<uint8_t>(data, data + length));
-    if (length < 3) return int(length);
-
-    if (dev->expected == 0) { // first report of a message: lead byte, then the staged length
-        if (length < 4) return int(length);
-        dev->lead = data[1];
-        dev->expected = size_t(data[2]) * 256 + data[3] + 2;
-        dev->message.clear();
-    }
-    size_t take = std::min(length - 2, dev->expected - dev->message.size());
-    dev->message.insert(dev->message.end(), data + 2, data + 2 + take);
-    if (dev->message.size() == dev->expected) {
-        Answer(d, dev, Clock::now());
-        dev->expected = 0;
-        dev->message.clear();
-    }
+    if (dev->assembler.Take(data, length)) Answer(d, dev, Clock::now());
     return int(length);
 }
 
@@ -474,7 +416,7 @@ int HID_API_EXPORT hid_get_report_descriptor(hid_device *, unsigned char *buf, s
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!d.descriptorAvailable || !d.present) return -1;
     std::vector<uint8_t> bytes =
-        d.customDescriptor.empty() ? GeneratedDescriptor(d.reportLength) : d.customDescriptor;
+        d.customDescriptor.empty() ? vr::ReportDescriptor(d.reportLength) : d.customDescriptor;
     size_t n = std::min(buf_size, bytes.size());
     std::memcpy(buf, bytes.data(), n);
     return int(n);
