@@ -48,11 +48,15 @@ struct Bus::Node {
     int instance = 0; // the HID device's number, a new one at every plug
     std::string usb, interface, hid, hidraw, devnode;
     UMockdevIoctlBase *handler = nullptr;
-    bool attached = false;
     // The node is a pseudo-terminal to umockdev, so that polling it works: one byte waits on
-    // its other side while an input report waits for an open file ("the doorbell").
+    // its other side while an input report waits for an open file ("the doorbell"). The
+    // master side is umockdev's.
     int master = -1, peer = -1;
     bool rung = false;
+    std::string terminal; // the node's terminal, "/dev/pts/N"
+    // The open files, each with a reference: umockdev reports closed files only through
+    // their "connected" property.
+    std::vector<UMockdevIoctlClient *> files;
 };
 
 // The node's file operations, on umockdev's worker thread.
@@ -145,6 +149,7 @@ struct NodeHandlers {
         long result;
         {
             std::lock_guard<std::mutex> lock(n.bus->mutex_);
+            n.bus->Prune(n);
             result = n.model.Check(ClientId(client));
             if (result == 0) result = Ioctl(n, request, umockdev_ioctl_client_get_arg(client));
         }
@@ -160,6 +165,7 @@ struct NodeHandlers {
         long result;
         {
             std::lock_guard<std::mutex> lock(n.bus->mutex_);
+            n.bus->Prune(n);
             result = n.model.Read(ClientId(client), buffer.data(), buffer.size());
             n.bus->SyncDoorbell(n);
         }
@@ -175,6 +181,7 @@ struct NodeHandlers {
         long result;
         {
             std::lock_guard<std::mutex> lock(n.bus->mutex_);
+            n.bus->Prune(n);
             result = n.model.Write(ClientId(client), arg->data, size_t(std::max(arg->data_len, 0)));
             n.bus->SyncDoorbell(n);
         }
@@ -186,16 +193,10 @@ struct NodeHandlers {
     static void OnConnected(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data) {
         Node &n = *static_cast<Node *>(data);
         std::lock_guard<std::mutex> lock(n.bus->mutex_);
+        n.bus->Prune(n);
+        n.files.push_back(static_cast<UMockdevIoctlClient *>(g_object_ref(client)));
         n.model.Open(ClientId(client));
         Log(n, "open", n.model.Check(ClientId(client)));
-    }
-
-    static void OnVanished(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data) {
-        Node &n = *static_cast<Node *>(data);
-        std::lock_guard<std::mutex> lock(n.bus->mutex_);
-        n.model.Close(ClientId(client));
-        n.bus->SyncDoorbell(n);
-        Log(n, "close", 0);
     }
 };
 
@@ -270,7 +271,6 @@ Bus::Bus(const std::vector<ReaderSetup> &setups, bool verbose) : verbose_(verbos
         g_signal_connect(n->handler, "handle-read", G_CALLBACK(NodeHandlers::OnRead), p);
         g_signal_connect(n->handler, "handle-write", G_CALLBACK(NodeHandlers::OnWrite), p);
         g_signal_connect(n->handler, "client-connected", G_CALLBACK(NodeHandlers::OnConnected), p);
-        g_signal_connect(n->handler, "client-vanished", G_CALLBACK(NodeHandlers::OnVanished), p);
         n->model.onUnplug = [this, p] { AfterUnplug(*p); };
         nodes_.push_back(std::move(n));
     }
@@ -287,8 +287,10 @@ Bus::~Bus() {
     }
     janitor_.join();
     for (auto &n : nodes_) {
-        if (n->attached) umockdev_testbed_detach_ioctl(testbed_, n->devnode.c_str(), nullptr);
+        umockdev_testbed_detach_ioctl(testbed_, n->devnode.c_str(), nullptr);
         if (n->peer >= 0) ::close(n->peer);
+        for (UMockdevIoctlClient *c : n->files)
+            g_object_unref(c);
         g_object_unref(n->handler);
     }
     g_object_unref(testbed_); // removes the testbed's folder
@@ -302,12 +304,27 @@ std::string Bus::Root() const {
 }
 
 HidrawReader &Bus::Model(int i) {
-    return nodes_.at(size_t(i))->model;
+    Node &n = *nodes_.at(size_t(i));
+    Prune(n);
+    return n.model;
 }
 
+void Bus::Prune(Node &n) {
+    auto closed = [&n](UMockdevIoctlClient *c) {
+        if (umockdev_ioctl_client_get_connected(c)) return false;
+        n.model.Close(ClientId(c));
+        g_object_unref(c);
+        return true;
+    };
+    const size_t before = n.files.size();
+    n.files.erase(std::remove_if(n.files.begin(), n.files.end(), closed), n.files.end());
+    if (n.files.size() != before) SyncDoorbell(n);
+}
+
+// The node itself (and its terminal) stays for the testbed's life: umockdev cannot make a
+// node of the same name twice. Unplugged, it only leads nowhere.
 void Bus::Add(Node &n) {
-    const std::string node = Root() + n.devnode;
-    ::unlink(node.c_str()); // what the last unplug left in its place
+    const bool first = n.instance == 0;
     ++n.instance;
     const ReaderSetup &s = n.model.Setup();
     const int port = n.index + 1;
@@ -315,20 +332,35 @@ void Bus::Add(Node &n) {
     n.interface = n.usb + Format("/1-%d:1.0", port);
     n.hid = n.interface + Format("/0003:%04X:%04X.%04X", s.vendor, s.product, n.instance);
     n.hidraw = n.hid + Format("/hidraw/hidraw%d", n.index);
-    GError *error = nullptr;
-    const std::string record =
+    std::string record =
         Record(s, n.usb, n.interface, n.hid, n.hidraw, n.index, n.model.Descriptor());
+    if (!first) record.erase(record.find(Format("N: hidraw%d\n", n.index)), 11);
+    const std::string root = Root();
+    const std::string node = root + n.devnode;
+    if (!first) {
+        ::unlink(node.c_str());
+        if (::symlink(n.terminal.c_str(), node.c_str()) != 0)
+            Fail("cannot put the reader's node back", nullptr);
+    }
+    GError *error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error))
         Fail("cannot add the reader's devices", error);
-    if (n.attached) umockdev_testbed_detach_ioctl(testbed_, n.devnode.c_str(), nullptr);
-    if (!umockdev_testbed_attach_ioctl(testbed_, n.devnode.c_str(), n.handler, &error))
-        Fail("cannot serve the reader's node", error);
-    n.attached = true;
+    if (first) {
+        if (!umockdev_testbed_attach_ioctl(testbed_, n.devnode.c_str(), n.handler, &error))
+            Fail("cannot serve the reader's node", error);
+        n.master = umockdev_testbed_get_dev_fd(testbed_, n.devnode.c_str());
+        if (n.master < 0) Fail("the reader's node is no pseudo-terminal", nullptr);
+        ::fcntl(n.master, F_SETFD, FD_CLOEXEC);
+        char terminal[64] = "";
+        ::ptsname_r(n.master, terminal, sizeof terminal);
+        n.terminal = terminal;
+    }
+    // The node's major and minor numbers, for stat(); gone with the device.
+    const std::string numbers = root + "/dev/.node/" + n.devnode.substr(5);
+    if (::access(numbers.c_str(), F_OK) != 0)
+        ::symlink(Format("%d:%d", kHidrawMajor, n.index).c_str(), numbers.c_str());
 
-    const int master = umockdev_testbed_get_dev_fd(testbed_, n.devnode.c_str());
-    if (master < 0) Fail("the reader's node is no pseudo-terminal", nullptr);
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    int peer = ::ioctl(master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int peer = ::ioctl(n.master, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (peer < 0) Fail("cannot open the node's terminal", nullptr);
     termios raw{};
     if (::tcgetattr(peer, &raw) == 0) {
@@ -336,8 +368,7 @@ void Bus::Add(Node &n) {
         ::tcsetattr(peer, TCSANOW, &raw);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (n.peer >= 0) ::close(n.peer);
-    n.master = master;
+    if (n.peer >= 0) ::close(n.peer); // a doorbell that rang for good
     n.peer = peer;
     n.rung = false;
     n.model.Plug();
@@ -346,8 +377,11 @@ void Bus::Add(Node &n) {
 void Bus::Remove(Node &n) {
     for (const std::string *path : {&n.hidraw, &n.hid, &n.interface, &n.usb})
         umockdev_testbed_remove_device(testbed_, ("/sys" + *path).c_str());
+    const std::string root = Root();
+    // umockdev leaves this link, and would refuse to make it again at the next plug.
+    ::unlink(Format("%s/sys/dev/char/%d:%d", root.c_str(), kHidrawMajor, n.index).c_str());
     // Without its node the path would reach the host's own /dev: leave one that leads nowhere.
-    const std::string node = Root() + n.devnode;
+    const std::string node = root + n.devnode;
     ::unlink(node.c_str());
     if (::symlink("/nonexistent/unplugged", node.c_str()) != 0)
         std::fprintf(stderr, "emulated-reader: cannot replace %s\n", node.c_str());
@@ -357,23 +391,22 @@ void Bus::Remove(Node &n) {
 // moment later from the janitor.
 void Bus::AfterUnplug(Node &n) {
     if (n.peer >= 0) {
-        // A hangup makes polls on the node report it, as they report a vanished hidraw
+        // A hangup makes polls on the files report it, as they report a vanished hidraw
         // device; where it is not allowed, the doorbell rings for good and reads fail.
         if (::ioctl(n.peer, TIOCVHANGUP) == 0) {
             ::close(n.peer);
             n.peer = -1;
-        } else if (!n.rung && n.master >= 0) {
+        } else if (!n.rung) {
             n.rung = ::write(n.master, "!", 1) == 1;
         }
     }
-    n.master = -1; // umockdev's, not to be closed
     removals_.push_back(&n);
     ++pendingRemovals_;
     janitorCv_.notify_all();
 }
 
 void Bus::SyncDoorbell(Node &n) {
-    if (!n.model.Present() || n.master < 0 || n.peer < 0) return;
+    if (!n.model.Present() || n.peer < 0) return;
     const bool want = n.model.Readable();
     if (want && !n.rung) {
         n.rung = ::write(n.master, "!", 1) == 1;

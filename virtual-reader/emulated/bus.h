@@ -46,6 +46,8 @@ class Bus {
     void Remove(Node &n);
     void AfterUnplug(Node &n);
     void SyncDoorbell(Node &n);
+    // Forgets the files that were closed since.
+    void Prune(Node &n);
     void RunJanitor();
     void WaitForJanitor();
 
