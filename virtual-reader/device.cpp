@@ -34,7 +34,6 @@ struct QueuedReport {
 
 struct hid_device_ {
     std::deque<QueuedReport> queue;
-    vr::MessageAssembler assembler; // the message being received
     bool nonblocking = false;
 };
 
@@ -49,6 +48,7 @@ struct Device {
     vr::ReaderState reader;
     unsigned short vendor = 0x10C4, product = 0x847C, release = 0x0101;
     int reportLength = 65;
+    uint8_t reportId = vr::kReportId; // 0: the reports carry no identifier
     bool descriptorAvailable = true;
     std::vector<uint8_t> customDescriptor;
     bool present = true;
@@ -70,6 +70,8 @@ struct Device {
     vr::FaultPlan faults;
     vr::Answer lastAnswer;    // the answer of the previous message (the stale one)
     int unplugAfterReads = 0; // an unplug fault: reports still to be read before it happens
+    // One output endpoint: reports join into a message whichever handle wrote them.
+    vr::MessageAssembler assembler;
 
     Device() { reset(); }
     void reset() {
@@ -78,6 +80,7 @@ struct Device {
         product = 0x847C;
         release = 0x0101;
         reportLength = 65;
+        reportId = vr::kReportId;
         descriptorAvailable = true;
         customDescriptor.clear();
         present = true;
@@ -98,10 +101,9 @@ struct Device {
         faults.Reset();
         lastAnswer = vr::Answer{};
         unplugAfterReads = 0;
-        for (hid_device *h : handles) {
+        assembler.Reset();
+        for (hid_device *h : handles)
             h->queue.clear();
-            h->assembler.Reset();
-        }
     }
 };
 
@@ -124,15 +126,23 @@ void SleepUntil(Clock::time_point t) {
         std::this_thread::yield();
 }
 
+// hidraw hands every input report to every open file of the node, not only to the one whose
+// message it answers.
+void Enqueue(Device &d, hid_device *h, std::vector<uint8_t> report, Clock::time_point t) {
+    for (hid_device *other : d.handles)
+        if (other != h) other->queue.push_back({report, t});
+    h->queue.push_back({std::move(report), t});
+}
+
 // Cuts an answer into the reader's reports and queues them, paced.
 void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_point start) {
-    auto reports = vr::AnswerReports(a, d.reportLength, vr::kReportId, d.spuriousCount,
-                                     uint8_t(d.spuriousByte));
+    auto reports =
+        vr::AnswerReports(a, d.reportLength, d.reportId, d.spuriousCount, uint8_t(d.spuriousByte));
     auto step = std::chrono::microseconds(d.delayUs);
     auto t = start;
     for (auto &r : reports) {
         t += step;
-        h->queue.push_back({std::move(r), t});
+        Enqueue(d, h, std::move(r), t);
     }
 }
 
@@ -143,7 +153,7 @@ void QueueRaw(Device &d, hid_device *h, const std::vector<uint8_t> &raw, Clock::
         std::vector<uint8_t> r(n, 0);
         std::memcpy(r.data(), raw.data() + at, std::min(n, raw.size() - at));
         t += std::chrono::microseconds(d.delayUs);
-        h->queue.push_back({std::move(r), t});
+        Enqueue(d, h, std::move(r), t);
     }
 }
 
@@ -202,9 +212,9 @@ void AnswerWithFault(Device &d, hid_device *h, int fault, uint8_t command, const
 
 // A complete message arrived on handle h: answer it.
 void Answer(Device &d, hid_device *h, Clock::time_point start) {
-    const uint8_t command = h->assembler.Command();
-    const uint8_t *payload = h->assembler.Payload();
-    const size_t size = h->assembler.PayloadSize();
+    const uint8_t command = d.assembler.Command();
+    const uint8_t *payload = d.assembler.Payload();
+    const size_t size = d.assembler.PayloadSize();
     std::vector<uint8_t> entry{command};
     entry.insert(entry.end(), payload, payload + size);
     Log(d.messages, std::move(entry));
@@ -357,8 +367,10 @@ int HID_API_EXPORT hid_write(hid_device *dev, const unsigned char *data, size_t 
         std::abort();
     }
     if (!d.present) return -1;
+    if (length < 2) return -1; // the hidraw driver refuses it
     Log(d.written, std::vector<uint8_t>(data, data + length));
-    if (dev->assembler.Take(data, length)) Answer(d, dev, Clock::now());
+    const auto report = vr::ReportFromHost(data, length, d.reportLength, d.reportId);
+    if (d.assembler.Take(report.data(), report.size())) Answer(d, dev, Clock::now());
     return int(length);
 }
 
@@ -378,8 +390,10 @@ int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t
         if (!dev->queue.empty()) {
             QueuedReport &head = dev->queue.front();
             if (head.ready <= now) {
-                size_t n = std::min(length, head.bytes.size());
-                std::memcpy(data, head.bytes.data(), n);
+                // Without identifiers the hidraw driver hands over the data alone.
+                const size_t skip = d.reportId ? 0 : 1;
+                size_t n = std::min(length, head.bytes.size() - skip);
+                std::memcpy(data, head.bytes.data() + skip, n);
                 dev->queue.pop_front();
                 ++d.delivered;
                 if (d.unplugAfterReads > 0 && --d.unplugAfterReads == 0) {
@@ -415,8 +429,9 @@ int HID_API_EXPORT hid_get_report_descriptor(hid_device *, unsigned char *buf, s
     Device &d = D();
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!d.descriptorAvailable || !d.present) return -1;
-    std::vector<uint8_t> bytes =
-        d.customDescriptor.empty() ? vr::ReportDescriptor(d.reportLength) : d.customDescriptor;
+    std::vector<uint8_t> bytes = d.customDescriptor.empty()
+                                     ? vr::ReportDescriptor(d.reportLength, d.reportId)
+                                     : d.customDescriptor;
     size_t n = std::min(buf_size, bytes.size());
     std::memcpy(buf, bytes.data(), n);
     return int(n);
@@ -448,6 +463,11 @@ void vr_set_identity(unsigned short vendor, unsigned short product, unsigned sho
 void vr_set_report_length(int length) {
     LOCKED;
     d.reportLength = std::clamp(length, 3, 1024);
+}
+
+void vr_set_report_id(int id) {
+    LOCKED;
+    d.reportId = uint8_t(std::clamp(id, 0, 255));
 }
 
 void vr_set_descriptor_available(int available) {

@@ -1,6 +1,7 @@
 #include "framing.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vr {
 
@@ -25,6 +26,15 @@ bool MessageAssembler::Take(const uint8_t *report, size_t length) {
     expected_ = 0;
     complete_ = true;
     return true;
+}
+
+std::vector<uint8_t> ReportFromHost(const uint8_t *data, size_t size, int length, uint8_t id) {
+    const uint8_t *bytes = data[0] == 0 ? data + 1 : data;
+    const size_t count = data[0] == 0 ? size - 1 : size;
+    std::vector<uint8_t> report(size_t(std::max(length, 1)), 0);
+    const size_t at = id ? 0 : 1;
+    std::memcpy(report.data() + at, bytes, std::min(count, report.size() - at));
+    return report;
 }
 
 std::vector<std::vector<uint8_t>> AnswerReports(const Answer &a, int n, uint8_t id, int spurious,

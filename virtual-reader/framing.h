@@ -35,6 +35,12 @@ class MessageAssembler {
     bool complete_ = false;
 };
 
+// An output report as the reader receives it from a write of `size` bytes (at least 1) on its
+// hidraw node: the USB HID driver does not send an identifier of 0, and the reader takes one
+// report of its `length` (zeros where the write fell short, the rest not looked at).
+// Returned with the identifier byte in front, 0 for a reader without identifiers.
+std::vector<uint8_t> ReportFromHost(const uint8_t *data, size_t size, int length, uint8_t id);
+
 // An answer as the reader's input reports of `length` bytes (identifier included): a first
 // report (identifier, status, payload length high and low, payload) and then
 // floor((L + 2) / (length - 2)) continuation reports (identifier, 0xB0, payload), each of those

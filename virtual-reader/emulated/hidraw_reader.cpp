@@ -41,14 +41,8 @@ long HidrawReader::Write(ClientId client, const uint8_t *data, size_t size) {
     if (int error = Check(client)) return error;
     if (size < 2 || size > kMaxWrite) return -EINVAL;
 
-    // The USB HID driver does not send a report identifier of 0: the data follows it.
-    const uint8_t *bytes = data[0] == 0 ? data + 1 : data;
-    const size_t count = data[0] == 0 ? size - 1 : size;
-    // The reader takes one report of its length: what the transfer lacks reads as zeros,
-    // what it carries beyond is not looked at.
-    std::vector<uint8_t> report(size_t(setup_.reportLength), 0);
-    const size_t at = setup_.reportId ? 0 : 1;
-    std::memcpy(report.data() + at, bytes, std::min(count, report.size() - at));
+    const std::vector<uint8_t> report =
+        vr::ReportFromHost(data, size, setup_.reportLength, setup_.reportId);
 
     const bool lastBeforeUnplug = unplugAfterReports_ > 0 && --unplugAfterReports_ == 0;
     if (assembler_.Take(report.data(), report.size())) {
