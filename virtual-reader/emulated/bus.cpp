@@ -45,7 +45,7 @@ struct Bus::Node {
     Bus *bus = nullptr;
     int index = 0;
     HidrawReader model;
-    int instance = 0; // the HID device's number, a new one at every plug
+    int instance = 0; // the HID device's number, a new one on the bus at every plug
     std::string usb, interface, hid, hidraw, devnode;
     UMockdevIoctlBase *handler = nullptr;
     // The node is a pseudo-terminal to umockdev, so that polling it works: one byte waits on
@@ -325,7 +325,7 @@ void Bus::Prune(Node &n) {
 // node of the same name twice. Unplugged, it only leads nowhere.
 void Bus::Add(Node &n) {
     const bool first = n.instance == 0;
-    ++n.instance;
+    n.instance = ++hidDevices_;
     const ReaderSetup &s = n.model.Setup();
     const int port = n.index + 1;
     n.usb = Format("/devices/pci0000:00/0000:00:14.0/usb1/1-%d", port);

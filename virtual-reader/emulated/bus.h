@@ -6,6 +6,7 @@
 
 #include "hidraw_reader.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -55,6 +56,7 @@ class Bus {
     bool verbose_ = false;
     std::mutex mutex_;
     std::vector<std::unique_ptr<Node>> nodes_;
+    std::atomic<int> hidDevices_{0}; // numbered across the bus, as the kernel does
 
     // sysfs changes after an unplug that struck inside a file operation wait for this thread:
     // umockdev is not called back from its own handlers.
