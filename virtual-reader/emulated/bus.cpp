@@ -334,7 +334,10 @@ void Bus::Add(Node &n) {
     n.hidraw = n.hid + Format("/hidraw/hidraw%d", n.index);
     std::string record =
         Record(s, n.usb, n.interface, n.hid, n.hidraw, n.index, n.model.Descriptor());
-    if (!first) record.erase(record.find(Format("N: hidraw%d\n", n.index)), 11);
+    if (!first) {
+        const std::string line = Format("N: hidraw%d\n", n.index);
+        record.erase(record.find(line), line.size());
+    }
     const std::string root = Root();
     const std::string node = root + n.devnode;
     if (!first) {
@@ -367,6 +370,9 @@ void Bus::Add(Node &n) {
         ::cfmakeraw(&raw);
         ::tcsetattr(peer, TCSANOW, &raw);
     }
+    char sink[64]; // a doorbell that rang for good while the reader was gone
+    while (::read(peer, sink, sizeof sink) > 0) {
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (n.peer >= 0) ::close(n.peer); // a doorbell that rang for good
     n.peer = peer;
@@ -396,8 +402,10 @@ void Bus::AfterUnplug(Node &n) {
         if (::ioctl(n.peer, TIOCVHANGUP) == 0) {
             ::close(n.peer);
             n.peer = -1;
-        } else if (!n.rung) {
-            n.rung = ::write(n.master, "!", 1) == 1;
+            NodeHandlers::Log(n, "unplugged, files hung up", 0);
+        } else {
+            if (!n.rung) n.rung = ::write(n.master, "!", 1) == 1;
+            NodeHandlers::Log(n, "unplugged, files fail on reading", 0);
         }
     }
     removals_.push_back(&n);

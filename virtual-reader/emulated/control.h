@@ -8,7 +8,7 @@
 //   plug | unplug             in or out now (the answer comes once sysfs shows it)
 //   unplug-after-reports K    gone right after taking K more output reports
 //   unplug-after-message      gone right after acting on the next message, unanswered
-//   silent 0|1                messages taken and acted on, never answered
+//   silent 0|1                messages taken, neither acted on nor answered
 //   config [HEX]              the configuration block ("ok HEX"), or set it
 //   version TEXT              the version text
 //   card-block B [HEX]        block B of the Mifare One card ("ok HEX"), or set it

@@ -50,15 +50,16 @@ long HidrawReader::Write(ClientId client, const uint8_t *data, size_t size) {
         message.insert(message.end(), assembler_.Payload(),
                        assembler_.Payload() + assembler_.PayloadSize());
         messages.push_back(message);
-        const vr::Answer answer = vr::Process(reader, assembler_.Command(), assembler_.Payload(),
-                                              assembler_.PayloadSize());
-        if (unplugAfterMessage_) {
-            Unplug();
-            return long(size);
-        }
-        if (!silent_)
+        if (!silent_) {
+            const vr::Answer answer = vr::Process(reader, assembler_.Command(),
+                                                  assembler_.Payload(), assembler_.PayloadSize());
+            if (unplugAfterMessage_) {
+                Unplug();
+                return long(size);
+            }
             for (const auto &r : vr::AnswerReports(answer, setup_.reportLength, setup_.reportId))
                 Deliver(r);
+        }
     }
     if (lastBeforeUnplug) Unplug();
     return long(size);

@@ -61,7 +61,7 @@ class HidrawReader {
     void UnplugAfterReports(int reports) { unplugAfterReports_ = reports; }
     // Gone right after the reader acted on the next complete message, before it answers.
     void UnplugAfterMessage(bool on) { unplugAfterMessage_ = on; }
-    // Messages are taken and acted on, never answered.
+    // Messages are taken, neither acted on nor answered.
     void SetSilent(bool silent) { silent_ = silent; }
 
     // Back to a fresh reader, plugged in, nothing pending, logs empty.
