@@ -24,6 +24,36 @@ extern char **environ;
 namespace {
 
 constexpr const char *kPreload = "libumockdev-preload.so.0";
+constexpr const char *kRestarted = "EMULATED_READER_RESTARTED";
+// The exit status when the emulation cannot be set up here (ctest's SKIP_RETURN_CODE).
+constexpr int kSkipped = 77;
+
+// The lines of this process's memory map that name a library.
+std::vector<std::string> MappedLibraries() {
+    std::vector<std::string> paths;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const size_t at = line.find('/');
+        if (at != std::string::npos) paths.push_back(line.substr(at));
+    }
+    return paths;
+}
+
+// Whether a library whose file name starts with `name` is mapped (the map names the file a
+// symbolic link leads to).
+bool Loaded(const std::string &name) {
+    for (const std::string &path : MappedLibraries())
+        if (path.find("/" + name) != std::string::npos) return true;
+    return false;
+}
+
+// The path of a sanitizer runtime loaded as a library of its own (as GCC links it), or "".
+std::string SanitizerRuntime() {
+    for (const std::string &path : MappedLibraries())
+        for (const char *name : {"/libasan.so", "/libtsan.so", "/libubsan.so"})
+            if (path.find(name) != std::string::npos) return path;
+    return {};
+}
 
 const char kUsage[] =
     "usage: emulated-reader [OPTION...] [--] COMMAND [ARG...]\n"
@@ -43,7 +73,7 @@ const char kUsage[] =
     "  --verbose            every file operation on the nodes on standard error\n"
     "\n"
     "COMMAND finds the control socket (see virtual-reader/emulated/control.h) in\n"
-    "EMULATED_READER_CONTROL.\n";
+    "EMULATED_READER_CONTROL. Exit status 77: the emulation cannot work here (no umockdev).\n";
 
 [[noreturn]] void Usage(const char *problem) {
     if (problem) std::fprintf(stderr, "emulated-reader: %s\n", problem);
@@ -121,16 +151,28 @@ int main(int argc, char **argv) {
 
     // umockdev's testbed works under its own preload (its paths are the emulated ones): start
     // again under it. The command inherits it.
-    const char *old = std::getenv("LD_PRELOAD");
-    if (!old || !std::strstr(old, kPreload)) {
-        std::string preload = kPreload;
-        if (old && *old) preload += std::string(":") + old;
+    if (!Loaded("libumockdev-preload.so")) {
+        if (std::getenv(kRestarted)) {
+            std::fprintf(stderr,
+                         "emulated-reader: skipped: umockdev's preload %s could not be "
+                         "loaded (is the package umockdev installed?)\n",
+                         kPreload);
+            return kSkipped;
+        }
+        // A sanitizer runtime of its own library refuses to start behind a preload: it keeps
+        // its place in front.
+        std::string preload = SanitizerRuntime();
+        preload += (preload.empty() ? "" : ":") + std::string(kPreload);
+        if (const char *old = std::getenv("LD_PRELOAD"); old && *old)
+            preload += ":" + std::string(old);
         ::setenv("LD_PRELOAD", preload.c_str(), 1);
+        ::setenv(kRestarted, "1", 1);
         ::execv("/proc/self/exe", argv);
         std::fprintf(stderr, "emulated-reader: cannot start again under %s: %s\n", kPreload,
                      std::strerror(errno));
         return 125;
     }
+    ::unsetenv(kRestarted);
 
     std::vector<emu::ReaderSetup> setups;
     for (int i = 0; i < readers; ++i) {
