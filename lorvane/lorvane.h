@@ -96,7 +96,9 @@ extern "C" {
  * that was open is closed first. Returns 0, -90,
  * -91 or -95. The report lengths come from the device's report descriptor (65 bytes each
  * when it cannot be read); a reader whose lengths are unusable (input below 4, output below
- * 3, or either above 1024 bytes) is not taken. */
+ * 3, or either above 1024 bytes) is not taken. Reports carry the identifier 0x08 in byte 0;
+ * when the descriptor declares no identifiers, byte 0 is 0x00 both ways (not sent, and put
+ * in front of what is read), so the reports look the same to the caller's trace. */
 LORVANE_API int HID_Init(void);
 
 /* Closes the open reader, if any. Returns 0 (or -95 when called during a transfer). */

@@ -28,7 +28,7 @@ bool ParseReportLengths(const uint8_t *d, size_t size, ReportLengths &out) {
     Globals g;
     // Bits per report identifier (identifier byte values 0..255) for input and output.
     uint64_t inBits[256] = {}, outBits[256] = {};
-    bool anyIn = false, anyOut = false;
+    bool anyIn = false, anyOut = false, numbered = false;
 
     size_t i = 0;
     while (i < size) {
@@ -57,6 +57,7 @@ bool ParseReportLengths(const uint8_t *d, size_t size, ReportLengths &out) {
                 break;
             case 8:
                 g.reportId = value & 0xFF;
+                numbered = true;
                 break;
             case 9:
                 g.reportCount = value;
@@ -85,6 +86,7 @@ bool ParseReportLengths(const uint8_t *d, size_t size, ReportLengths &out) {
     }
 
     ReportLengths r;
+    r.numbered = numbered;
     for (int id = 0; id < 256; ++id) {
         if (anyIn && inBits[id]) r.input = std::max(r.input, BytesFor(inBits[id]));
         if (anyOut && outBits[id]) r.output = std::max(r.output, BytesFor(outBits[id]));

@@ -9,8 +9,9 @@
 namespace lorvane {
 
 struct ReportLengths {
-    int input = 0;  // longest input report, 0 when there is none
-    int output = 0; // longest output report, 0 when there is none
+    int input = 0;         // longest input report, 0 when there is none
+    int output = 0;        // longest output report, 0 when there is none
+    bool numbered = false; // the reports carry an identifier (a Report ID item was seen)
 };
 
 // Returns false for a descriptor that is truncated or malformed (bad push/pop nesting);

@@ -53,6 +53,9 @@ constexpr int kNoStart = -9, kListFailed = -90, kNoDevice = -91, kTimeout = -92,
 hid_device *gDevice = nullptr;
 int gInputLength = 0;
 int gOutputLength = 0;
+// The device's reports carry an identifier. Without one the kernel hands over the data
+// alone and sends an output report whose byte 0 is zero without that byte.
+bool gNumbered = true;
 
 void (*gPump)(void *) = nullptr;
 void *gPumpContext = nullptr;
@@ -252,6 +255,7 @@ void CloseDevice() {
     gWriter.close(gDevice);
     gDevice = nullptr;
     gInputLength = gOutputLength = 0;
+    gNumbered = true;
 }
 
 // Reads the descriptor through hidapi when it can, else through sysfs for a hidraw node.
@@ -277,7 +281,7 @@ int ReadDescriptor(hid_device *dev, const char *path, unsigned char *buf, size_t
 
 ReportLengths LengthsOf(hid_device *dev, const char *path) {
     static unsigned char descriptor[4096];
-    ReportLengths lengths{kDefaultReportLength, kDefaultReportLength};
+    ReportLengths lengths{kDefaultReportLength, kDefaultReportLength, true};
     int n = ReadDescriptor(dev, path, descriptor, sizeof descriptor);
     if (n > 0) {
         ReportLengths parsed;
@@ -290,15 +294,19 @@ bool Usable(const ReportLengths &l) {
     return l.input >= 4 && l.input <= kMaxReport && l.output >= 3 && l.output <= kMaxReport;
 }
 
-// Waits for one input report; >0 bytes read, 0 time-out, <0 device error.
+// Waits for one input report; >0 bytes read, 0 time-out, <0 device error. The data of a
+// device without identifiers goes after a zero byte, where the others have theirs.
 int ReadReport(unsigned char *report, int n, Clock::time_point deadline) {
+    const int skip = gNumbered ? 0 : 1;
+    report[0] = 0;
     for (;;) {
         auto now = Clock::now();
         if (now >= deadline) return 0;
         auto wait = PumpDue(deadline) - now;
         int ms = int(std::chrono::ceil<std::chrono::milliseconds>(wait).count());
-        int r = hid_read_timeout(gDevice, report, size_t(n), std::max(ms, 1));
-        if (r != 0) return r;
+        int r = hid_read_timeout(gDevice, report + skip, size_t(n - skip), std::max(ms, 1));
+        if (r > 0) return r + skip;
+        if (r < 0) return r;
         Pump();
     }
 }
@@ -353,6 +361,7 @@ int Init() {
         gDevice = dev;
         gInputLength = lengths.input;
         gOutputLength = lengths.output;
+        gNumbered = lengths.numbered;
         break;
     }
     hid_free_enumeration(list);
@@ -380,7 +389,7 @@ int Write(const unsigned char *frame, int count, char *trace) {
     for (int i = 0; i < reports; ++i) {
         Pump();
         std::memset(report, 0, size_t(n));
-        report[0] = 0x08;
+        report[0] = gNumbered ? 0x08 : 0x00;
         report[1] = i == 0 ? uint8_t(frame[0] & 0x7F) : frame[0];
         int from = i * perReport;
         int take = std::min(perReport, int(sizeof staged) - from);

@@ -7,6 +7,7 @@ pkgs=(
   qt6-base-dev qt6-svg-dev libhidapi-dev libpcsclite-dev pcscd vsmartcard-vpcd
   libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev util-linux procps
   libcli11-dev nlohmann-json3-dev # cardtool-cli's command line and JSON
+  umockdev libumockdev-dev gir1.2-umockdev-1.0 # readers emulated under the system's hidapi
   desktop-file-utils appstream dpkg-dev file # the package and its validators
   fonts-wqy-microhei # the windows' full-width colons and Chinese texts
 )

@@ -1,5 +1,6 @@
 // hidapi's C API over the virtual readers, and the control API tests use to steer them.
 #include "faults.h"
+#include "framing.h"
 #include "reader.h"
 #include "readers.h"
 #include "serial_line.h"
@@ -35,9 +36,6 @@ struct QueuedReport {
 
 struct hid_device_ {
     std::deque<QueuedReport> queue;
-    std::vector<uint8_t> message; // staged bytes of the message being received
-    size_t expected = 0;          // staged length of that message, 0 = none started
-    uint8_t lead = 0;
     bool nonblocking = false;
 };
 
@@ -63,6 +61,7 @@ struct Device {
     vr::ReaderState reader;
     unsigned short vendor = 0x10C4, product = 0x847C, release = 0x0101;
     int reportLength = 65;
+    uint8_t reportId = vr::kReportId; // 0: the reports carry no identifier
     bool descriptorAvailable = true;
     std::vector<uint8_t> customDescriptor;
     bool present = true;
@@ -89,6 +88,8 @@ struct Device {
     vr::Answer lastSave; // the answer of the last configuration written (a success)
     long long lastSaveSerial = -1;
     int unplugAfterReads = 0; // an unplug fault: reports still to be read before it happens
+    // One output endpoint: reports join into a message whichever handle wrote them.
+    vr::MessageAssembler assembler;
 
     Device() { reset(); }
     void reset() {
@@ -97,6 +98,7 @@ struct Device {
         product = 0x847C;
         release = 0x0101;
         reportLength = 65;
+        reportId = vr::kReportId;
         descriptorAvailable = true;
         customDescriptor.clear();
         present = true;
@@ -122,11 +124,9 @@ struct Device {
         lastSave = vr::Answer{};
         lastSaveSerial = -1;
         unplugAfterReads = 0;
-        for (hid_device *h : handles) {
+        assembler.Reset();
+        for (hid_device *h : handles)
             h->queue.clear();
-            h->message.clear();
-            h->expected = 0;
-        }
     }
 };
 
@@ -219,58 +219,25 @@ void SleepUntil(Clock::time_point t) {
         std::this_thread::yield();
 }
 
-std::vector<uint8_t> GeneratedDescriptor(int n) {
-    unsigned count = unsigned(n - 1);
-    uint8_t lo = uint8_t(count), hi = uint8_t(count >> 8);
-    return {0x06, 0x00, 0xFF,                         // usage page (vendor)
-            0x09, 0x01,                               // usage
-            0xA1, 0x01,                               // collection (application)
-            0x85, 0x08,                               // report id 8
-            0x15, 0x00, 0x26, 0xFF, 0x00,             // logical 0..255
-            0x75, 0x08,                               // report size 8
-            0x96, lo,   hi,                           // report count n - 1
-            0x09, 0x01, 0x81, 0x02,                   // input
-            0x96, lo,   hi,   0x09, 0x01, 0x91, 0x02, // output
-            0xC0};
+// hidraw hands every input report to every open file of the node, not only to the one whose
+// message it answers.
+void Enqueue(Device &d, hid_device *h, std::vector<uint8_t> report, Clock::time_point t,
+             long long answers = -1) {
+    for (hid_device *other : d.handles)
+        if (other != h) other->queue.push_back({report, t, answers});
+    h->queue.push_back({std::move(report), t, answers});
 }
 
 // Cuts an answer into the reader's reports and queues them, paced.
 void QueueAnswer(Device &d, hid_device *h, const vr::Answer &a, Clock::time_point start,
                  long long answers) {
-    const int n = d.reportLength;
-    std::vector<std::vector<uint8_t>> reports;
-    const int length = int(a.payload.size());
-    std::vector<uint8_t> first(size_t(n), 0);
-    first[0] = 0x08;
-    first[1] = uint8_t(a.status);
-    if (n > 3) {
-        first[2] = uint8_t(length >> 8);
-        first[3] = uint8_t(length);
-    }
-    size_t at = 0;
-    for (int i = 4; i < n && at < a.payload.size(); ++i)
-        first[size_t(i)] = a.payload[at++];
-    reports.push_back(first);
-    const int continuations = n > 2 ? (length + 2) / (n - 2) : 0;
-    for (int j = 0; j < continuations; ++j) {
-        for (int k = 0; k < d.spuriousCount; ++k) {
-            std::vector<uint8_t> junk(size_t(n), 0xEE);
-            junk[0] = 0x08;
-            junk[1] = uint8_t(d.spuriousByte);
-            reports.push_back(junk);
-        }
-        std::vector<uint8_t> next(size_t(n), 0);
-        next[0] = 0x08;
-        next[1] = 0xB0;
-        for (int i = 2; i < n && at < a.payload.size(); ++i)
-            next[size_t(i)] = a.payload[at++];
-        reports.push_back(next);
-    }
+    auto reports =
+        vr::AnswerReports(a, d.reportLength, d.reportId, d.spuriousCount, uint8_t(d.spuriousByte));
     auto step = std::chrono::microseconds(d.delayUs);
     auto t = start;
     for (auto &r : reports) {
         t += step;
-        h->queue.push_back({std::move(r), t, answers});
+        Enqueue(d, h, std::move(r), t, answers);
     }
 }
 
@@ -281,7 +248,7 @@ void QueueRaw(Device &d, hid_device *h, const std::vector<uint8_t> &raw, Clock::
         std::vector<uint8_t> r(n, 0);
         std::memcpy(r.data(), raw.data() + at, std::min(n, raw.size() - at));
         t += std::chrono::microseconds(d.delayUs);
-        h->queue.push_back({std::move(r), t});
+        Enqueue(d, h, std::move(r), t);
     }
 }
 
@@ -370,9 +337,9 @@ void AnswerWithFault(Device &d, hid_device *h, MessageFate &fate, int fault, uin
 
 // A complete message arrived on handle h: answer it.
 void Answer(Device &d, hid_device *h, Clock::time_point start) {
-    uint8_t command = uint8_t(h->lead | 0x80);
-    const uint8_t *payload = h->message.data() + 2;
-    size_t size = h->message.size() - 2;
+    const uint8_t command = d.assembler.Command();
+    const uint8_t *payload = d.assembler.Payload();
+    const size_t size = d.assembler.PayloadSize();
     MessageFate &fate = LogMessage(d, command, payload, size);
     if (vr::TakeUnanswered()) return;
 
@@ -540,22 +507,10 @@ int HID_API_EXPORT hid_write(hid_device *dev, const unsigned char *data, size_t 
         std::abort();
     }
     if (!d.present) return -1;
+    if (length < 2) return -1; // the hidraw driver refuses it
     Log(d.written, std::vector<uint8_t>(data, data + length));
-    if (length < 3) return int(length);
-
-    if (dev->expected == 0) { // first report of a message: lead byte, then the staged length
-        if (length < 4) return int(length);
-        dev->lead = data[1];
-        dev->expected = size_t(data[2]) * 256 + data[3] + 2;
-        dev->message.clear();
-    }
-    size_t take = std::min(length - 2, dev->expected - dev->message.size());
-    dev->message.insert(dev->message.end(), data + 2, data + 2 + take);
-    if (dev->message.size() == dev->expected) {
-        Answer(d, dev, Clock::now());
-        dev->expected = 0;
-        dev->message.clear();
-    }
+    const auto report = vr::ReportFromHost(data, length, d.reportLength, d.reportId);
+    if (d.assembler.Take(report.data(), report.size())) Answer(d, dev, Clock::now());
     return int(length);
 }
 
@@ -575,8 +530,10 @@ int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t
         if (!dev->queue.empty()) {
             QueuedReport &head = dev->queue.front();
             if (head.ready <= now) {
-                size_t n = std::min(length, head.bytes.size());
-                std::memcpy(data, head.bytes.data(), n);
+                // Without identifiers the hidraw driver hands over the data alone.
+                const size_t skip = d.reportId ? 0 : 1;
+                size_t n = std::min(length, head.bytes.size() - skip);
+                std::memcpy(data, head.bytes.data() + skip, n);
                 if (!d.fates.empty() && d.fates.back().firstRead == kNothingRead)
                     d.fates.back().firstRead = head.answers;
                 dev->queue.pop_front();
@@ -614,8 +571,9 @@ int HID_API_EXPORT hid_get_report_descriptor(hid_device *dev, unsigned char *buf
     Device &d = OwnerOf(dev, "hid_get_report_descriptor");
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!d.descriptorAvailable || !d.present) return -1;
-    std::vector<uint8_t> bytes =
-        d.customDescriptor.empty() ? GeneratedDescriptor(d.reportLength) : d.customDescriptor;
+    std::vector<uint8_t> bytes = d.customDescriptor.empty()
+                                     ? vr::ReportDescriptor(d.reportLength, d.reportId)
+                                     : d.customDescriptor;
     size_t n = std::min(buf_size, bytes.size());
     std::memcpy(buf, bytes.data(), n);
     return int(n);
@@ -685,6 +643,11 @@ void vr_set_identity(unsigned short vendor, unsigned short product, unsigned sho
 void vr_set_report_length(int length) {
     LOCKED;
     d.reportLength = std::clamp(length, 3, 1024);
+}
+
+void vr_set_report_id(int id) {
+    LOCKED;
+    d.reportId = uint8_t(std::clamp(id, 0, 255));
 }
 
 void vr_set_descriptor_available(int available) {

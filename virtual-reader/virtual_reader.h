@@ -19,6 +19,10 @@
  * Messages (the reports a message was cut into, joined again) are answered by the reader's
  * framing: a first report 08, status, length (2 bytes, high first), payload; then
  * floor((L + 2) / (n - 2)) continuation reports 08 B0 payload... Status 0x30 = success.
+ * As a hidraw node does: every open handle receives every input report (not only the one
+ * that wrote the message), reports join into one message whichever handle wrote them, a
+ * report written is taken at the reader's length (cut, or padded with zeros), a leading 0
+ * is not sent, and hid_write refuses fewer than 2 bytes (-1).
  *   A9 7E          read configuration: the stored block
  *   AA 7E block    write configuration: stores the block, answers status 0x30 and no data
  *   AD             version: the version text and a NUL
@@ -97,6 +101,10 @@ VR_API int vr_selected_reader(void);
 VR_API void vr_set_identity(unsigned short vendor, unsigned short product, unsigned short release);
 /* Input and output report length, report identifier included (3..1024; default 65). */
 VR_API void vr_set_report_length(int length);
+/* The report identifier (default 8); 0: the reports carry none, and as over hidraw an input
+ * report is read without its byte 0 (length - 1 bytes) and a leading 0 of a report written
+ * is not part of it. */
+VR_API void vr_set_report_id(int id);
 /* 0: hid_get_report_descriptor fails (so the library falls back to 65/65). Default 1. */
 VR_API void vr_set_descriptor_available(int available);
 /* Replaces the generated descriptor with these bytes (size 0: back to the generated one). */

@@ -40,6 +40,7 @@ TEST(ReportDescriptor, BootKeyboardAndMouse) {
     ReportLengths k = Parse(kKeyboard);
     EXPECT_EQ(k.input, 9);
     EXPECT_EQ(k.output, 2);
+    EXPECT_FALSE(k.numbered);
     ReportLengths m = Parse(kMouse);
     EXPECT_EQ(m.input, 4);
     EXPECT_EQ(m.output, 0);
@@ -49,6 +50,7 @@ TEST(ReportDescriptor, VendorReportsCountTheIdentifierByte) {
     ReportLengths v = Parse(kVendor64);
     EXPECT_EQ(v.input, 65);
     EXPECT_EQ(v.output, 65);
+    EXPECT_TRUE(v.numbered);
 }
 
 TEST(ReportDescriptor, LongestReportOfSeveralIdentifiersWins) {

@@ -154,6 +154,42 @@ TEST_F(ReaderTest, UnreadableDescriptorMeans65ByteReports) {
     EXPECT_EQ(WrittenReport(0).size(), 65u);
 }
 
+// Without identifiers the kernel sends the data alone and drops a zero byte 0 of a report
+// written: the library writes 0x00 there and puts 0x00 in front of what it reads.
+TEST_F(ReaderTest, ReportsWithoutIdentifier) {
+    for (int n : {65, 64}) {
+        SCOPED_TRACE(n);
+        vr_reset();
+        vr_set_report_id(0);
+        vr_set_report_length(n);
+        Open();
+        uint8_t version[1] = {0xAD};
+        char trace[2048];
+        ASSERT_EQ(HID_WRITE(version, 1, 2, trace), 0);
+        ASSERT_EQ(WrittenReport(0).size(), size_t(n));
+        EXPECT_EQ(WrittenReport(0)[0], 0x00);
+        EXPECT_EQ(WrittenReport(0)[1], 0x2D);
+        uint8_t reply[1024];
+        int length = 0;
+        ASSERT_EQ(HID_READ(reply, &length, 2, trace), 0);
+        EXPECT_STREQ(reinterpret_cast<char *>(reply), "KeLdO KM5530 MSR V1.00");
+        EXPECT_EQ(std::string(trace).substr(0, 12), "00 30 00 17 ");
+        EXPECT_EQ(std::strlen(trace), size_t(3 * n));
+
+        // A block over several reports each way.
+        uint8_t save[227] = {0xAA, 0x7E};
+        for (int i = 2; i < 227; ++i)
+            save[i] = uint8_t(i);
+        ASSERT_EQ(HID_WRITE(save, int(sizeof save), 2, nullptr), 0);
+        ASSERT_EQ(HID_READ(reply, &length, 2, nullptr), 0);
+        uint8_t load[2] = {0xA9, 0x7E};
+        ASSERT_EQ(HID_WRITE(load, 2, 2, nullptr), 0);
+        ASSERT_EQ(HID_READ(reply, &length, 2, nullptr), 0);
+        ASSERT_EQ(length, 225);
+        EXPECT_EQ(std::memcmp(reply, save + 2, 225), 0);
+    }
+}
+
 TEST_F(ReaderTest, ReaderWithUnusableReportLengthsIsNotTaken) {
     // Output reports of 2 bytes (identifier and one byte) carry no message bytes.
     const uint8_t tiny[] = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x08, 0x75,

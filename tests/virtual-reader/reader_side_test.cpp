@@ -2,6 +2,8 @@
 // program drives a real reader, and its control API.
 #include "lorvane_fixture.h"
 
+#include <hidapi/hidapi.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -332,6 +334,49 @@ TEST_F(VirtualReaderTest, BadContactlessFramesAreAnsweredWithStatus5) {
     EXPECT_EQ(reply[4], 0x46);
     EXPECT_EQ(reply[5], 5);
     EXPECT_EQ(reply[length - 1], 0x03);
+}
+
+// What the system's hidapi shows of a reader's hidraw node (see the emulated reader), at
+// hidapi's own calls.
+TEST_F(VirtualReaderTest, HandlesBehaveAsFilesOfAHidrawNode) {
+    hid_device *a = hid_open_path("virtual-reader:0"), *b = hid_open_path("virtual-reader:0");
+    ASSERT_TRUE(a && b);
+    uint8_t in[65];
+    // Every open file receives every input report, whichever wrote the message.
+    uint8_t version[65] = {0x08, 0x2D};
+    ASSERT_EQ(hid_write(a, version, sizeof version), 65);
+    for (hid_device *h : {a, b}) {
+        ASSERT_EQ(hid_read_timeout(h, in, sizeof in, 1000), 65);
+        EXPECT_EQ(in[1], 0x30);
+        EXPECT_EQ(in[3], 23);
+    }
+    // One reader, one message at a time: reports join whichever file wrote them.
+    uint8_t save[2][65] = {{0x08, 0x2A, 0x00, 64, 0x7E}, {0x08, 0xAA}};
+    ASSERT_EQ(hid_write(a, save[0], 65), 65);
+    ASSERT_EQ(hid_write(b, save[1], 65), 65);
+    EXPECT_EQ(vr_message_count(), 2);
+    for (hid_device *h : {a, b}) {
+        EXPECT_EQ(hid_read_timeout(h, in, sizeof in, 1000), 65);
+        EXPECT_EQ(in[1], 0x30);
+    }
+    EXPECT_EQ(vr_config_block(in, sizeof in), 63);
+    // Fewer than two bytes are refused.
+    EXPECT_EQ(hid_write(a, version, 1), -1);
+    EXPECT_EQ(vr_message_count(), 2);
+
+    // Without identifiers: a leading zero is not sent, and the data comes alone.
+    vr_set_report_id(0);
+    version[0] = 0x00;
+    ASSERT_EQ(hid_write(a, version, sizeof version), 65);
+    ASSERT_EQ(hid_read_timeout(a, in, sizeof in, 1000), 64);
+    EXPECT_EQ(in[0], 0x30);
+    EXPECT_EQ(in[2], 23);
+    version[0] = 0x08; // an identifier the reader does not use is data to it
+    ASSERT_EQ(hid_write(b, version, sizeof version), 65);
+    EXPECT_EQ(hid_read_timeout(b, in, sizeof in, 0), 64); // the answer above, for b as well
+    EXPECT_EQ(hid_read_timeout(b, in, sizeof in, 50), 0);
+    hid_close(a);
+    hid_close(b);
 }
 
 TEST_F(VirtualReaderTest, ResetRestoresAFreshReader) {
