@@ -40,6 +40,7 @@ inline constexpr const char *kDeviceVariable = "LORVANE_DEVICE";
 
 // "no reader found ...": which reader was looked for, the chosen one or any of the family.
 std::string NoReaderText();
+inline constexpr const char *kNoReaderFound = "no reader found (vendor 10C4, product 847C/84A2)";
 // A reader's path or serial number as --device takes it: "" or why it is refused (a phrase to
 // follow the name of the option).
 std::string CheckDeviceName(const std::string &name);

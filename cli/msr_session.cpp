@@ -21,7 +21,7 @@ std::string NoReaderText() {
         return std::string("no reader ") + chosen +
                " found (no reader of the family has that path or serial number; cardtool-cli "
                "list shows those attached)";
-    return "no reader found (vendor 10C4, product 847C/84A2)";
+    return kNoReaderFound;
 }
 
 std::string CheckDeviceName(const std::string &name) {

@@ -51,12 +51,13 @@ std::string Dumped(const json &j, int indent) {
     return j.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-// The readers attached, or those --device names; the exit status with its error otherwise.
-int AttachedReaders(const TCliStreams &io, std::vector<THidReader> &readers) {
+// The readers attached, or (`chosen`) those --device names; the exit status with its error
+// otherwise.
+int AttachedReaders(const TCliStreams &io, std::vector<THidReader> &readers, bool chosenOnly) {
     const std::string error = ListHidReaders(readers);
     if (!error.empty()) return Fail(io, kExitNoReader, error);
     const char *chosen = std::getenv(kDeviceVariable);
-    if (chosen && *chosen) {
+    if (chosenOnly && chosen && *chosen) {
         std::erase_if(readers, [chosen](const THidReader &r) { return !NamesReader(r, chosen); });
         if (readers.empty()) return Fail(io, kExitNoReader, NoReaderText());
     }
@@ -75,7 +76,7 @@ struct TListed {
 
 int CmdList(const TCliStreams &io) {
     std::vector<THidReader> readers;
-    if (const int status = AttachedReaders(io, readers)) return status;
+    if (const int status = AttachedReaders(io, readers, true)) return status;
     std::vector<TListed> listed(readers.size());
     for (size_t i = 0; i < readers.size(); ++i) {
         if (!readers[i].Taken) {
@@ -305,9 +306,10 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
         if (!EncodeRecord(*m.Settings, kDefaultLanguage, frame, length))
             return Fail(io, kExitFile, TooLongText(file));
     }
+    // Every reader, whatever LORVANE_DEVICE says: each child gets its own --device.
     std::vector<THidReader> readers;
-    if (const int status = AttachedReaders(io, readers)) return status;
-    if (readers.empty()) return Fail(io, kExitNoReader, NoReaderText());
+    if (const int status = AttachedReaders(io, readers, false)) return status;
+    if (readers.empty()) return Fail(io, kExitNoReader, kNoReaderFound);
     const std::string program = ProgramPath();
     if (program.empty()) return Fail(io, kExitUsage, "cannot find this program to run it again");
     // Loaded once here: a missing library is one error, not one per reader, and the children

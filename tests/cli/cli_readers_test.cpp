@@ -171,6 +171,10 @@ TEST_F(CliReaders, RestoreAllWritesEveryReaderAndReportsTheWorst) {
     r = Bench({"restore", "--all", file}, {{"VR_PRESENT", "0"}, {"VR_PRESENT_2", "1"}});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 2u);
+    // A reader chosen in the environment does not narrow "all".
+    r = Bench({"restore", "--all", file}, {{"LORVANE_DEVICE", "0002"}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.out).size(), 5u);
     r = Bench({"restore", "--all", file}, {{"VR_PRESENT", "0"}});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "cardtool-cli: no reader found (vendor 10C4, product 847C/84A2)\n");
