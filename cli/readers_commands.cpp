@@ -180,7 +180,7 @@ bool SingleThreaded() {
 // cost more than the readers take to answer. A process with other threads starts the program
 // anew instead. `others`: the pipes of earlier children, which a forked child closes.
 void Start(TRun &run, const std::string &program, const std::vector<std::string> &args,
-           const std::vector<int> &others, bool fork) {
+           const std::vector<int> &others, bool forked) {
     run.Started = true;
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -205,7 +205,7 @@ void Start(TRun &run, const std::string &program, const std::vector<std::string>
         argv.push_back(a.data());
     argv.push_back(nullptr);
     int failed = 0;
-    if (fork) {
+    if (forked) {
         std::cout.flush();
         std::cerr.flush();
         run.Pid = ::fork();
@@ -238,6 +238,9 @@ void Start(TRun &run, const std::string &program, const std::vector<std::string>
     ::close(err[1]);
     run.Out = out[0];
     run.Err = err[0];
+    // Read as far as there is something, never waiting: poll says when.
+    ::fcntl(run.Out, F_SETFL, O_NONBLOCK);
+    ::fcntl(run.Err, F_SETFL, O_NONBLOCK);
     if (failed != 0) {
         CloseFd(run.Out);
         CloseFd(run.Err);
@@ -317,7 +320,7 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
     TMsrSession library;
     if (const std::string error = library.Bind(); !error.empty())
         return Fail(io, kExitNoReader, error);
-    const bool fork = SingleThreaded();
+    const bool forked = SingleThreaded();
 
     std::vector<std::string> args{"restore", file};
     if (verify) args.push_back("--verify");
@@ -372,7 +375,7 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
                 for (const TRun &o : runs)
                     for (const int fd : {o.Out, o.Err})
                         if (fd >= 0) others.push_back(fd);
-                Start(r, program, args, others, fork);
+                Start(r, program, args, others, forked);
                 if (!r.Done) ++running;
             }
         print();
@@ -392,7 +395,6 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
         for (size_t k = 0; k < fds.size(); ++k) {
             if (!fds[k].revents) continue;
             auto [run, fd] = owners[k];
-            ::fcntl(*fd, F_SETFL, O_NONBLOCK);
             if (!Drain(*fd, fd == &run->Out ? run->OutText : run->ErrText)) CloseFd(*fd);
         }
         for (TRun &r : runs) {
