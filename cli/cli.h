@@ -65,6 +65,10 @@ int CmdList(const TCliStreams &io);
 // Runs `restore FILE` for each reader in a child process of its own (this program again, with
 // --device), `jobs` at a time (0: all at once).
 int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, int jobs);
+// The program restore --all starts for each reader when this process has threads and so
+// cannot fork safely: by default this process's own executable. A program that runs the
+// command line in its own process (a benchmark, a test) names cardtool-cli here.
+void SetCliProgram(const std::string &path);
 
 // --- the IC slot (ic_commands.cpp) ---
 enum class TIcCommand { PowerUp, PowerDown, Apdu };

@@ -288,7 +288,10 @@ bool Drain(int fd, std::string &into) {
     }
 }
 
+std::string gProgram; // SetCliProgram's
+
 std::string ProgramPath() {
+    if (!gProgram.empty()) return gProgram;
     char path[4096];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0) return {};
@@ -297,6 +300,10 @@ std::string ProgramPath() {
 }
 
 } // namespace
+
+void SetCliProgram(const std::string &path) {
+    gProgram = path;
+}
 
 int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, int jobs) {
     // The file is checked once, before any reader is touched; a file cut short, which a
