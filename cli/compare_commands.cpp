@@ -5,6 +5,7 @@
 #include "settings_source.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -106,8 +107,12 @@ int CmdShowFile(const TCliStreams &io, const std::string &file) {
 }
 
 int CmdVerify(const TCliStreams &io, const std::string &file) {
+    // The reader by the name it was chosen with, so that a bench's audit says which one.
+    const char *chosen = std::getenv(kDeviceVariable);
+    const std::string reader =
+        chosen && *chosen ? std::string(kReaderWord) + ":" + chosen : kReaderWord;
     std::string device;
-    return CmdDiff(io, kReaderWord, IsReader(file, device) ? "./" + file : file);
+    return CmdDiff(io, reader, IsReader(file, device) ? "./" + file : file);
 }
 
 int CmdDiff(const TCliStreams &io, const std::string &first, const std::string &second) {

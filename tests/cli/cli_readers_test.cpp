@@ -82,6 +82,8 @@ TEST_F(CliReaders, ListShowsEveryReaderAndAsksEachForItsVersion) {
 // Every command acts on the reader --device names, by path or serial number, and on no other;
 // without it, on the first reader.
 TEST_F(CliReaders, DeviceChoosesTheReaderEveryCommandWorksOn) {
+    const std::string file = File("factory.MDAT");
+    WriteBytes(file, FileOf(*Record(kFactoryOptions), 0));
     struct Case {
         std::vector<std::string> args;
         int reader;
@@ -93,6 +95,7 @@ TEST_F(CliReaders, DeviceChoosesTheReaderEveryCommandWorksOn) {
              {{"mode", "test"}, 0, "AE"},
              {{"--device", "0002", "default"}, 1, "AAA9"},
              {{"--device", "0003", "ic", "power-up"}, 2, "A6"},
+             {{"--device", "0003", "verify", "--json", file}, 2, "A9"},
              {{"--device", "0002", "mifare", "read", "1", "0"}, 1, "A8A8A8A8A8A8A8A8"}}) {
         ClearMessages(kReaders);
         const Result r = Bench(c.args);
@@ -103,6 +106,8 @@ TEST_F(CliReaders, DeviceChoosesTheReaderEveryCommandWorksOn) {
     }
     EXPECT_EQ(ReaderState(2)["mode"], "1");
     EXPECT_EQ(ReaderState(3)["mode"], "1");
+    const Result verified = Bench({"--device", "0003", "verify", file});
+    EXPECT_EQ(verified.out, "reader:0003 and " + file + " hold the same configuration\n");
     EXPECT_EQ(ReaderState(1)["mode"], "0");
 
     // Names that fit no reader, and malformed ones, which are refused before any is opened.
