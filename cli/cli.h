@@ -20,11 +20,13 @@ enum ExitStatus : int {
 };
 
 // Where a command writes: results to `out`, one-line errors to `err`. `terminal` is true when
-// `err` is a terminal (a progress bar is drawn there then).
+// `err` is a terminal (a progress bar is drawn there then). `json`: the result goes to `out`
+// as JSON (errors stay one line of text on `err`).
 struct TCliStreams {
     std::ostream &out;
     std::ostream &err;
     bool terminal = false;
+    bool json = false;
 };
 
 // Writes "cardtool-cli: <message>" to the error stream and returns `status`.
@@ -32,16 +34,41 @@ int Fail(const TCliStreams &io, int status, const std::string &message);
 
 // The reader library's file name (the windows load the same file).
 inline constexpr const char *kCliLibraryFile = "liblorvane.so";
-inline constexpr const char *kNoReaderText = "no reader found (vendor 10C4, product 847C/84A2)";
 inline constexpr const char *kNoAnswerText = "reader did not answer after 3 attempts";
+// The variable through which the reader library takes the reader chosen with --device.
+inline constexpr const char *kDeviceVariable = "LORVANE_DEVICE";
+
+// "no reader found ...": which reader was looked for, the chosen one or any of the family.
+std::string NoReaderText();
+inline constexpr const char *kNoReaderFound = "no reader found (vendor 10C4, product 847C/84A2)";
+// A reader's path or serial number as --device takes it: "" or why it is refused (a phrase to
+// follow the name of the option).
+std::string CheckDeviceName(const std::string &name);
 
 // --- configuration commands (config_commands.cpp) ---
 int CmdVersion(const TCliStreams &io);
-int CmdShow(const TCliStreams &io, bool json);
+int CmdShow(const TCliStreams &io);
 int CmdBackup(const TCliStreams &io, const std::string &file);
 int CmdRestore(const TCliStreams &io, const std::string &file, bool verify);
 int CmdDefault(const TCliStreams &io);
 int CmdMode(const TCliStreams &io, bool test);
+
+// --- settings files and readers compared (compare_commands.cpp) ---
+int CmdShowFile(const TCliStreams &io, const std::string &file);
+// Exit 0 when the reader holds what the file would write, kExitVerify when not.
+int CmdVerify(const TCliStreams &io, const std::string &file);
+// Each side is a settings file, "reader" (the chosen or first reader) or "reader:PATH|SERIAL".
+int CmdDiff(const TCliStreams &io, const std::string &a, const std::string &b);
+
+// --- several readers (bench_commands.cpp) ---
+int CmdList(const TCliStreams &io);
+// Runs `restore FILE` for each reader in a child process of its own (this program again, with
+// --device), `jobs` at a time (0: all at once).
+int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, int jobs);
+// The program restore --all starts for each reader when this process has threads and so
+// cannot fork safely: by default this process's own executable. A program that runs the
+// command line in its own process (a benchmark, a test) names cardtool-cli here.
+void SetCliProgram(const std::string &path);
 
 // --- the IC slot (ic_commands.cpp) ---
 enum class TIcCommand { PowerUp, PowerDown, Apdu };

@@ -1,6 +1,7 @@
 // The command line: subcommands, their arguments and help, and the exit status of a refused
 // command line.
 #include "cli.h"
+#include "settings_source.h"
 
 #include <CLI/CLI.hpp>
 
@@ -20,6 +21,19 @@ std::string Footer(const char *text) {
     return std::string(text) + "\n\n" + kExitStatuses;
 }
 
+void JsonFlag(CLI::App *command, bool &json) {
+    command->add_flag("--json", json, "Print the result as JSON");
+}
+
+// --jobs: how many readers at once; 0 for all.
+bool ParseJobs(const std::string &text, int &jobs) {
+    if (text.empty() || text.size() > 4 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    jobs = std::stoi(text);
+    return jobs >= 1;
+}
+
 } // namespace
 
 int RunCli(int argc, char **argv, const TCliStreams &io) {
@@ -28,20 +42,60 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     app.require_subcommand(1);
     app.set_version_flag("--version", "cardtool-cli " CARDTOOL_VERSION,
                          "Print the program's version (the version command prints the reader's)");
+    // Global options may also follow the command.
+    app.fallthrough();
+    std::string device;
+    app.add_option("--device", device,
+                   "The reader to work with: its path or serial number, as list shows them "
+                   "(default: the first reader found)")
+        ->type_name("PATH|SERIAL");
     std::function<int()> run;
-
-    app.add_subcommand("version", "Print the reader's version text")->callback([&] {
-        run = [&] { return CmdVersion(io); };
-    });
-
+    // The commands write through this copy, which --json sets once the line is parsed.
+    TCliStreams cli{io.out, io.err, io.terminal};
     bool json = false;
-    auto *show = app.add_subcommand("show", "Print the reader's configuration");
-    show->footer(Footer("Tracks with their sentinels and Enter, the reading sequence, the keyboard "
-                        "language,\nthe options, and the key sequences as key names and as hex."));
-    show->add_flag("--json", json, "One JSON object with stable keys");
-    show->callback([&] { run = [&] { return CmdShow(io, json); }; });
 
-    std::string file;
+    auto *version = app.add_subcommand("version", "Print the reader's version text");
+    JsonFlag(version, json);
+    version->callback([&] { run = [&] { return CmdVersion(cli); }; });
+
+    auto *list = app.add_subcommand("list", "List the readers attached, and the PC/SC readers");
+    list->footer(Footer(
+        "Each reader of the family (vendor 10C4, product 847C or 84A2) with its path, vendor and\n"
+        "product, release, serial number and the version text it answers with; then each PC/SC\n"
+        "reader and whether a card is in it. With --device only that reader is asked."));
+    JsonFlag(list, json);
+    list->callback([&] { run = [&] { return CmdList(cli); }; });
+
+    std::string file, other;
+    auto *show = app.add_subcommand("show", "Print the reader's configuration, or a file's");
+    show->footer(Footer("Tracks with their sentinels and Enter, the reading sequence, the keyboard "
+                        "language,\nthe options, and the key sequences as key names and as hex. "
+                        "With FILE, the settings\nfile as the window shows it when opened; no "
+                        "reader is needed."));
+    show->add_option("FILE", file, "A settings file to show instead of the reader")->type_name("");
+    show->add_flag("--json", json, "One JSON object with stable keys");
+    show->callback(
+        [&] { run = [&] { return file.empty() ? CmdShow(cli) : CmdShowFile(cli, file); }; });
+
+    auto *verifyCommand =
+        app.add_subcommand("verify", "Compare the reader with a settings file, writing nothing");
+    verifyCommand->footer(
+        Footer("Prints every field that differs (sentinels, options, language, each key "
+               "sequence),\nas show shows them; exit status 0 when none does, 5 otherwise."));
+    verifyCommand->add_option("FILE", file, "The settings file")->required()->type_name("");
+    JsonFlag(verifyCommand, json);
+    verifyCommand->callback([&] { run = [&] { return CmdVerify(cli, file); }; });
+
+    auto *diff = app.add_subcommand("diff", "Compare two configurations field by field");
+    diff->footer(Footer(
+        "Each of A and B is a settings file, \"reader\" (the reader --device chooses, or the\n"
+        "first) or \"reader:PATH\" / \"reader:SERIAL\" (a file named reader is ./reader).\n"
+        "Exit status 0 when they hold the same configuration, 5 otherwise."));
+    diff->add_option("A", file, "The first configuration")->required()->type_name("");
+    diff->add_option("B", other, "The second configuration")->required()->type_name("");
+    JsonFlag(diff, json);
+    diff->callback([&] { run = [&] { return CmdDiff(cli, file, other); }; });
+
     auto *backup =
         app.add_subcommand("backup", "Save the reader's configuration in a settings file");
     backup->footer(Footer("The file is what the window's Save File writes: the window's Open File "
@@ -49,22 +103,43 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     backup->add_option("FILE", file, "The settings file to write (replaced whole)")
         ->required()
         ->type_name("");
-    backup->callback([&] { run = [&] { return CmdBackup(io, file); }; });
+    JsonFlag(backup, json);
+    backup->callback([&] { run = [&] { return CmdBackup(cli, file); }; });
 
-    bool verify = false;
+    bool verify = false, all = false;
+    std::string jobs;
     auto *restore = app.add_subcommand("restore", "Write a settings file to the reader");
     restore->footer(Footer(
         "Sends what the window's Save sends after Open File of the file. A file the window\n"
-        "would refuse, or one the reader cannot take, is refused: nothing is written then."));
+        "would refuse, or one the reader cannot take, is refused: nothing is written then.\n"
+        "With --all every reader attached gets the file, each from a process of its own,\n"
+        "one line (--json: one object) per reader; the exit status is the highest of theirs."));
     restore->add_option("FILE", file, "The settings file to read")->required()->type_name("");
     restore->add_flag("--verify", verify,
                       "Read the configuration back once more and name the layers that differ; "
                       "exit status 5 on a difference (every write is read back in any case)");
-    restore->callback([&] { run = [&] { return CmdRestore(io, file, verify); }; });
+    restore->add_flag("--all", all, "Write the file to every reader attached");
+    restore->add_option("--jobs", jobs, "With --all: how many readers at once (default: all)")
+        ->type_name("N");
+    JsonFlag(restore, json);
+    restore->callback([&] {
+        run = [&] {
+            int n = 0;
+            if (!jobs.empty() && !all) return Fail(cli, kExitUsage, "--jobs goes with --all");
+            if (!jobs.empty() && !ParseJobs(jobs, n))
+                return Fail(cli, kExitUsage, "--jobs needs a whole number from 1 to 9999");
+            if (all && !device.empty())
+                return Fail(cli, kExitUsage,
+                            "--all writes every reader; --device chooses one: give one of them");
+            return all ? CmdRestoreAll(cli, file, verify, n) : CmdRestore(cli, file, verify);
+        };
+    });
 
-    app.add_subcommand("default", "Write the default configuration to the reader")
-        ->footer(Footer("Sends what the window's Set Default sends."))
-        ->callback([&] { run = [&] { return CmdDefault(io); }; });
+    auto *defaultCommand =
+        app.add_subcommand("default", "Write the default configuration to the reader");
+    defaultCommand->footer(Footer("Sends what the window's Set Default sends."));
+    JsonFlag(defaultCommand, json);
+    defaultCommand->callback([&] { run = [&] { return CmdDefault(cli); }; });
 
     std::string mode;
     auto *modeCommand = app.add_subcommand("mode", "Switch the reader to normal or test mode");
@@ -72,7 +147,8 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         ->required()
         ->type_name("")
         ->check(CLI::IsMember({"normal", "test"}));
-    modeCommand->callback([&] { run = [&] { return CmdMode(io, mode == "test"); }; });
+    JsonFlag(modeCommand, json);
+    modeCommand->callback([&] { run = [&] { return CmdMode(cli, mode == "test"); }; });
 
     // The IC card slot.
     bool trace = false;
@@ -80,10 +156,11 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     ic->require_subcommand(1);
     ic->fallthrough();
     ic->add_flag("--trace", trace, "Also print the raw frames sent and received");
+    JsonFlag(ic, json);
     ic->add_subcommand("power-up", "Power the card up and print its answer to reset")
-        ->callback([&] { run = [&] { return CmdIc(io, TIcCommand::PowerUp, {}, trace); }; });
+        ->callback([&] { run = [&] { return CmdIc(cli, TIcCommand::PowerUp, {}, trace); }; });
     ic->add_subcommand("power-down", "Power the card down")->callback([&] {
-        run = [&] { return CmdIc(io, TIcCommand::PowerDown, {}, trace); };
+        run = [&] { return CmdIc(cli, TIcCommand::PowerDown, {}, trace); };
     });
     std::vector<std::string> apdu;
     auto *apduCommand = ic->add_subcommand(
@@ -91,7 +168,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     apduCommand->add_option("HEX", apdu, "The APDU as hex digits, in one word or several")
         ->required()
         ->type_name("");
-    apduCommand->callback([&] { run = [&] { return CmdIc(io, TIcCommand::Apdu, apdu, trace); }; });
+    apduCommand->callback([&] { run = [&] { return CmdIc(cli, TIcCommand::Apdu, apdu, trace); }; });
 
     // A Mifare One card.
     TMifareOptions card;
@@ -104,15 +181,16 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         ->capture_default_str()
         ->type_name("HEX");
     mifare->add_flag("--key-b", card.KeyB, "Authenticate with key B instead of key A");
+    JsonFlag(mifare, json);
     mifare->add_subcommand("search", "Find the card and print its serial number")->callback([&] {
-        run = [&] { return CmdMifareSearch(io); };
+        run = [&] { return CmdMifareSearch(cli); };
     });
 
     std::string sector, block, data, amount, valueOp;
     auto *read = mifare->add_subcommand("read", "Print one block as 32 hex digits");
     read->add_option("SECTOR", sector, "0 to 15")->required()->type_name("");
     read->add_option("BLOCK", block, "0 to 3 within the sector")->required()->type_name("");
-    read->callback([&] { run = [&] { return CmdMifareRead(io, card, sector, block); }; });
+    read->callback([&] { run = [&] { return CmdMifareRead(cli, card, sector, block); }; });
 
     TTrailerPermissions trailer;
     auto *write = mifare->add_subcommand("write", "Write one block");
@@ -135,7 +213,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     write->add_flag("--allow-zero-key-a", trailer.ZeroKeyA,
                     "With --force-trailer: allow key A 000000000000 while --key is another key");
     write->callback(
-        [&] { run = [&] { return CmdMifareWrite(io, card, sector, block, data, trailer); }; });
+        [&] { run = [&] { return CmdMifareWrite(cli, card, sector, block, data, trailer); }; });
 
     auto *value = mifare->add_subcommand("value", "Use a data block as a value block");
     value->footer(Footer("init sets the value, inc and dec add and take away the AMOUNT, get "
@@ -153,7 +231,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
                                 : valueOp == "inc" ? TValueOp::Inc
                                 : valueOp == "dec" ? TValueOp::Dec
                                                    : TValueOp::Get;
-            return CmdMifareValue(io, card, op, sector, block, amount);
+            return CmdMifareValue(cli, card, op, sector, block, amount);
         };
     });
 
@@ -170,7 +248,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
         ->type_name("");
     dump->add_flag("--partial", partial,
                    "Write the image and its map even when not every block could be read");
-    dump->callback([&] { run = [&] { return CmdMifareDump(io, card, file, partial); }; });
+    dump->callback([&] { run = [&] { return CmdMifareDump(cli, card, file, partial); }; });
 
     auto *restoreData =
         mifare->add_subcommand("restore-data", "Write the data blocks of a card image to the card");
@@ -184,7 +262,7 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     restoreData->add_flag("--all-blocks", allBlocks,
                           "Without a map beside the image: write every data block of it");
     restoreData->callback(
-        [&] { run = [&] { return CmdMifareRestoreData(io, card, file, allBlocks); }; });
+        [&] { run = [&] { return CmdMifareRestoreData(cli, card, file, allBlocks); }; });
 
     AddPcscCommands(app, run, io);
 
@@ -195,5 +273,17 @@ int RunCli(int argc, char **argv, const TCliStreams &io) {
     } catch (const CLI::ParseError &e) {
         return Fail(io, kExitUsage, std::string(e.what()) + " (see cardtool-cli --help)");
     }
-    return run ? run() : Fail(io, kExitUsage, "no command given (see cardtool-cli --help)");
+    if (!run) return Fail(io, kExitUsage, "no command given (see cardtool-cli --help)");
+    if (app.count("--device")) {
+        const std::string why = CheckDeviceName(device);
+        if (!why.empty()) return Fail(io, kExitUsage, "--device: " + why);
+        if (app.got_subcommand("pcsc"))
+            return Fail(io, kExitUsage,
+                        "--device chooses a reader of the family; the pcsc commands choose "
+                        "theirs with --reader");
+    }
+    // The library reads the choice when it opens a reader, and children inherit it.
+    const TDeviceChoice choice(device);
+    cli.json = json;
+    return run();
 }

@@ -7,9 +7,9 @@
 #include "link/frames.h"
 #include "link/transaction.h"
 #include "msr_session.h"
+#include "settings_source.h"
 
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -21,12 +21,13 @@ int Bound(const TCliStreams &io, TMsrSession &m) {
     return error.empty() ? kExitOk : Fail(io, kExitNoReader, error);
 }
 
-// The configuration block a record gives, as Save encodes it.
-bool Encode(const TMsrSettings &s, int language, uint8_t (&frame)[kFrameSize], int &length) {
-    std::memset(frame, 0, sizeof frame);
-    frames::WriteConfigurationLead(frame);
-    return EncodeSaveBlock(s.LayerStore, s.LayerModes, language, s.CustomLanguage, frame, length) ==
-           kEncodeOk;
+// A result: as JSON, or as its line of text.
+int Done(const TCliStreams &io, const json &result, const std::string &text) {
+    if (io.json)
+        io.out << result.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    else
+        io.out << text << '\n';
+    return kExitOk;
 }
 
 // Reads the reader's configuration back and compares it, decoded, with the block that was
@@ -34,7 +35,7 @@ bool Encode(const TMsrSettings &s, int language, uint8_t (&frame)[kFrameSize], i
 int Verify(const TCliStreams &io, const TMsrSession &m, const std::string &file) {
     uint8_t frame[kFrameSize];
     int length = 0;
-    Encode(*m.Settings, m.Window.Controls.Language, frame, length);
+    EncodeRecord(*m.Settings, m.Window.Controls.Language, frame, length);
     auto sent = std::make_unique<TxResult>();
     std::memset(sent->store, 0, sizeof sent->store);
     std::memset(sent->modes, 0, sizeof sent->modes);
@@ -50,7 +51,7 @@ int Verify(const TCliStreams &io, const TMsrSession &m, const std::string &file)
     case TxOutcome::EmptyImage:
         break;
     case TxOutcome::NoReader:
-        return Fail(io, kExitNoReader, "verify: " + std::string(kNoReaderText));
+        return Fail(io, kExitNoReader, "verify: " + NoReaderText());
     case TxOutcome::DefaultKeyCodes:
         return Fail(io, kExitReaderFailed,
                     "verify: the reader refused to give its configuration (status 41)");
@@ -79,16 +80,13 @@ int CmdVersion(const TCliStreams &io) {
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrVersion(m.Context());
     if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
-    io.out << m.Window.Version << '\n';
-    return kExitOk;
+    return Done(io, json{{"version", m.Window.Version}}, m.Window.Version);
 }
 
-int CmdShow(const TCliStreams &io, bool asJson) {
+int CmdShow(const TCliStreams &io) {
     TMsrSession m;
-    if (const int status = Bound(io, m)) return status;
-    const MsrOutcome outcome = MsrLoad(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
-    if (asJson)
+    if (const int status = LoadReader(io, m)) return status;
+    if (io.json)
         // Names come from the reader's bytes, which need not be UTF-8.
         io.out << ConfigJson(*m.Settings, m.Window.Controls)
                       .dump(2, ' ', false, json::error_handler_t::replace)
@@ -100,47 +98,25 @@ int CmdShow(const TCliStreams &io, bool asJson) {
 
 int CmdBackup(const TCliStreams &io, const std::string &file) {
     TMsrSession m;
-    if (const int status = Bound(io, m)) return status;
-    const MsrOutcome outcome = MsrLoad(m.Context());
-    if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
+    if (const int status = LoadReader(io, m)) return status;
     // What the window's Save File writes after it loaded the reader.
     m.Window.ControlsToRecord();
     PutFileLanguage(*m.Settings, m.Window.LanguageChoice());
     const TSettingsImage image = SettingsImageOf(*m.Settings);
     const std::string error = WriteFileAtomically(file, image.data(), image.size());
     if (!error.empty()) return Fail(io, kExitFile, error);
-    io.out << "configuration saved to " << file << '\n';
-    return kExitOk;
+    return Done(io, json{{"file", file}, {"bytes", image.size()}},
+                "configuration saved to " + file);
 }
 
 int CmdRestore(const TCliStreams &io, const std::string &file, bool verify) {
     // The file first: a refused file sends nothing, whether a reader is there or not.
-    std::vector<uint8_t> bytes;
-    std::string error = ReadSettingsFile(file, bytes);
-    if (!error.empty()) return Fail(io, kExitFile, error);
-    if (bytes.size() > kSettingsFileBytes) {
-        struct stat st;
-        const std::string size = ::stat(file.c_str(), &st) == 0
-                                     ? std::to_string(st.st_size)
-                                     : "more than " + std::to_string(kSettingsFileBytes);
-        return Fail(io, kExitFile,
-                    file + ": file is " + size + " bytes; a settings file holds at most " +
-                        std::to_string(kSettingsFileBytes));
-    }
     TMsrSession m;
-    error = RecordFromSettingsImage(bytes.data(), bytes.size(), *m.Settings);
-    if (!error.empty()) return Fail(io, kExitFile, file + ": " + error);
-    // Open File: the window shows the record; a file carries no language table, so nothing of
-    // the file's layer 2 is kept as one.
-    m.Window.RecordToControls();
-    std::memset(m.Settings->CustomLanguage, 0, sizeof m.Settings->CustomLanguage);
-    // Save copies the controls into the record first (again: the same values).
-    m.Window.ControlsToRecord();
+    if (const int status = OpenSettingsFile(io, file, TShortFile::Accept, m)) return status;
     uint8_t frame[kFrameSize];
     int length = 0;
-    if (!Encode(*m.Settings, kDefaultLanguage, frame, length))
-        return Fail(io, kExitFile,
-                    file + ": a key sequence holds more than the 20 bytes the reader takes");
+    if (!EncodeRecord(*m.Settings, kDefaultLanguage, frame, length))
+        return Fail(io, kExitFile, TooLongText(file));
 
     if (const int status = Bound(io, m)) return status;
     if (m.Window.Controls.Language == kLanguageUnknown) {
@@ -161,8 +137,8 @@ int CmdRestore(const TCliStreams &io, const std::string &file, bool verify) {
     if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
     if (verify)
         if (const int status = Verify(io, m, file)) return status;
-    io.out << file << " written to the reader" << (verify ? " and verified" : "") << '\n';
-    return kExitOk;
+    return Done(io, json{{"file", file}, {"written", true}, {"verified", verify}},
+                file + " written to the reader" + (verify ? " and verified" : ""));
 }
 
 int CmdDefault(const TCliStreams &io) {
@@ -170,8 +146,7 @@ int CmdDefault(const TCliStreams &io) {
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrSetDefault(m.Context());
     if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
-    io.out << "default configuration written to the reader\n";
-    return kExitOk;
+    return Done(io, json{{"written", "default"}}, "default configuration written to the reader");
 }
 
 int CmdMode(const TCliStreams &io, bool test) {
@@ -179,6 +154,6 @@ int CmdMode(const TCliStreams &io, bool test) {
     if (const int status = Bound(io, m)) return status;
     const MsrOutcome outcome = MsrSetMode(m.Context(), test);
     if (outcome != MsrOutcome::Success) return ReportOutcome(io, m, outcome);
-    io.out << "reader in " << (test ? "test" : "normal") << " mode\n";
-    return kExitOk;
+    const std::string mode = test ? "test" : "normal";
+    return Done(io, json{{"mode", mode}}, "reader in " + mode + " mode");
 }

@@ -139,10 +139,16 @@ struct TLanguage {
     std::string Name;
 };
 
-TLanguage LanguageOf(const TMsrSettings &s, const TMsrControls &c) {
+TLanguage LanguageOf(const TMsrSettings &s, const TMsrControls &c, TConfigSource source) {
     if (c.Language >= 0 && c.Language < kLanguageCount)
         return {c.Language, kLanguageNames[c.Language]};
+    if (source == TConfigSource::File) return {kLanguageUnknown, "unknown"};
     return {s.CustomLanguage[0], "unknown"};
+}
+
+std::string LanguageText(const TLanguage &l) {
+    if (l.Index == kLanguageUnknown) return l.Name + " (the reader's own)";
+    return l.Name + " (" + std::to_string(l.Index) + ")";
 }
 
 std::string ReadingSequenceName(const TMsrControls &c) {
@@ -168,15 +174,28 @@ TIButtonSide SideOf(const TMsrSettings &s, const TMsrControls &c, bool remove) {
             std::atoi(c.Edit[remove ? 15 : 13].c_str()), c.Check[remove ? 11 : 10]};
 }
 
+const char *OnOff(bool on) {
+    return on ? "on" : "off";
+}
+
+std::string SideText(const TIButtonSide &side) {
+    return OrderName(side.Order) + ", extract from " + std::to_string(side.From) + ", length " +
+           std::to_string(side.Length) + ", beep " + OnOff(side.Beep);
+}
+
+json SideJson(const TIButtonSide &side) {
+    return json{{"order", side.Order},
+                {"order_name", OrderName(side.Order)},
+                {"extract_from", side.From},
+                {"length", side.Length},
+                {"beep", side.Beep}};
+}
+
 std::string OptionBytes(const TMsrSettings &s) {
     std::vector<std::string> bytes;
     for (int k = 0; k < layer1::kOptionCount; ++k)
         bytes.push_back(Hex2(s.Layer1(layer1::kOptionOffsets[k])));
     return Joined(bytes, false);
-}
-
-const char *OnOff(bool on) {
-    return on ? "on" : "off";
 }
 
 uint8_t TrackStart(const TMsrSettings &s, int t) {
@@ -188,7 +207,7 @@ uint8_t TrackEnd(const TMsrSettings &s, int t) {
 
 } // namespace
 
-std::string ConfigText(const TMsrSettings &s, const TMsrControls &c) {
+std::string ConfigText(const TMsrSettings &s, const TMsrControls &c, TConfigSource source) {
     std::string t;
     const auto line = [&t](const std::string &text) { t += text + "\n"; };
     line("Tracks (reading sequence " + ReadingSequenceName(c) + "):");
@@ -196,8 +215,8 @@ std::string ConfigText(const TMsrSettings &s, const TMsrControls &c) {
         line("  Track " + std::to_string(k) + ": " + (c.Check[k] ? "on " : "off") + "  start " +
              SentinelText(TrackStart(s, k)) + "  end " + SentinelText(TrackEnd(s, k)) + "  " +
              (c.Check[k + 3] ? "Enter after" : "no Enter"));
-    const TLanguage language = LanguageOf(s, c);
-    line("Keyboard language: " + language.Name + " (" + std::to_string(language.Index) + ")");
+    const TLanguage language = LanguageOf(s, c, source);
+    line("Keyboard language: " + LanguageText(language));
     line("Options:");
     line(std::string("  Beep on a good read: ") + OnOff(c.Check[7]));
     line(std::string("  IBM card support: ") + OnOff(c.Check[8]));
@@ -207,12 +226,8 @@ std::string ConfigText(const TMsrSettings &s, const TMsrControls &c) {
     line("  Option bytes: " + OptionBytes(s));
     line("iButton:");
     line("  Start " + SentinelText(s.IButtonStart()) + "  end " + SentinelText(s.IButtonEnd()));
-    for (const bool remove : {false, true}) {
-        const TIButtonSide side = SideOf(s, c, remove);
-        line(std::string(remove ? "  Remove: " : "  Attach: ") + OrderName(side.Order) +
-             ", extract from " + std::to_string(side.From) + ", length " +
-             std::to_string(side.Length) + ", beep " + OnOff(side.Beep));
-    }
+    for (const bool remove : {false, true})
+        line(std::string(remove ? "  Remove: " : "  Attach: ") + SideText(SideOf(s, c, remove)));
     line("JIS2:");
     line("  Start " + SentinelText(s.Jis2Start()) + "  end " + SentinelText(s.Jis2End()));
     line("Sequences:");
@@ -230,7 +245,7 @@ std::string ConfigText(const TMsrSettings &s, const TMsrControls &c) {
     return t;
 }
 
-json ConfigJson(const TMsrSettings &s, const TMsrControls &c) {
+json ConfigJson(const TMsrSettings &s, const TMsrControls &c, TConfigSource source) {
     json tracks = json::array();
     for (int k = 1; k <= 3; ++k)
         tracks.push_back(json{{"track", k},
@@ -238,16 +253,10 @@ json ConfigJson(const TMsrSettings &s, const TMsrControls &c) {
                               {"start", SentinelJson(TrackStart(s, k))},
                               {"end", SentinelJson(TrackEnd(s, k))},
                               {"enter", c.Check[k + 3]}});
-    const TLanguage language = LanguageOf(s, c);
+    const TLanguage language = LanguageOf(s, c, source);
     json ibutton{{"start", SentinelJson(s.IButtonStart())}, {"end", SentinelJson(s.IButtonEnd())}};
-    for (const bool remove : {false, true}) {
-        const TIButtonSide side = SideOf(s, c, remove);
-        ibutton[remove ? "remove" : "attach"] = json{{"order", side.Order},
-                                                     {"order_name", OrderName(side.Order)},
-                                                     {"extract_from", side.From},
-                                                     {"length", side.Length},
-                                                     {"beep", side.Beep}};
-    }
+    for (const bool remove : {false, true})
+        ibutton[remove ? "remove" : "attach"] = SideJson(SideOf(s, c, remove));
     json sequences = json::object();
     for (const TSequenceInfo &q : kSequences)
         sequences[q.Key] = SequenceJson(SequenceOf(s, q.Layer), q.Layer);
@@ -272,4 +281,61 @@ json ConfigJson(const TMsrSettings &s, const TMsrControls &c) {
         {"sequences", sequences},
         {"other_layers", others},
     };
+}
+
+std::vector<TConfigField> ConfigFields(const TMsrSettings &s, const TMsrControls &c,
+                                       TConfigSource source) {
+    std::vector<TConfigField> fields;
+    const auto add = [&fields](std::string key, std::string label, std::string text, json value) {
+        fields.push_back({std::move(key), std::move(label), text, std::move(value), text});
+    };
+    const auto sentinel = [&add](const std::string &key, const std::string &label, uint8_t b) {
+        add(key, label, SentinelText(b), SentinelJson(b));
+    };
+    const auto onOff = [&add](const std::string &key, const std::string &label, bool on) {
+        add(key, label, OnOff(on), on);
+    };
+    add("reading_sequence", "Reading sequence", ReadingSequenceName(c), ReadingSequenceName(c));
+    for (int k = 1; k <= 3; ++k) {
+        const std::string key = "tracks." + std::to_string(k), label = "Track " + std::to_string(k);
+        onOff(key + ".enabled", label, c.Check[k]);
+        sentinel(key + ".start", label + " start", TrackStart(s, k));
+        sentinel(key + ".end", label + " end", TrackEnd(s, k));
+        add(key + ".enter", label + " Enter", c.Check[k + 3] ? "Enter after" : "no Enter",
+            c.Check[k + 3]);
+    }
+    const TLanguage language = LanguageOf(s, c, source);
+    add("keyboard_language", "Keyboard language", LanguageText(language),
+        json{{"index", language.Index}, {"name", language.Name}});
+    // A file's unlisted language is whatever the reader holds unlisted; a reader's is its
+    // index and table, which the file cannot name.
+    if (c.Language < 0 || c.Language >= kLanguageCount) fields.back().Compared = "unknown";
+    onOff("options.beep", "Beep on a good read", c.Check[7]);
+    onOff("options.ibm_card", "IBM card support", c.Check[8]);
+    onOff("options.any_valid_track", "Output data for any valid track", c.Check[9]);
+    add("options.card_port", "Card data port", c.CardPort == 0 ? "USB" : "COM",
+        c.CardPort == 0 ? "USB" : "COM");
+    add("options.ibutton_port", "iButton data port", c.IButtonPort == 0 ? "USB" : "COM",
+        c.IButtonPort == 0 ? "USB" : "COM");
+    add("options.option_bytes", "Option bytes", OptionBytes(s), OptionBytes(s));
+    sentinel("ibutton.start", "iButton start", s.IButtonStart());
+    sentinel("ibutton.end", "iButton end", s.IButtonEnd());
+    for (const bool remove : {false, true}) {
+        const TIButtonSide side = SideOf(s, c, remove);
+        add(remove ? "ibutton.remove" : "ibutton.attach",
+            remove ? "iButton remove" : "iButton attach", SideText(side), SideJson(side));
+    }
+    sentinel("jis2.start", "JIS2 start", s.Jis2Start());
+    sentinel("jis2.end", "JIS2 end", s.Jis2End());
+    for (const TSequenceInfo &q : kSequences) {
+        const TSequence sequence = SequenceOf(s, q.Layer);
+        add(std::string("sequences.") + q.Key, q.Label, SequenceLine(sequence),
+            SequenceJson(sequence, q.Layer));
+    }
+    for (const int layer : kOtherLayers) {
+        const TSequence sequence = SequenceOf(s, layer);
+        add("layers." + std::to_string(layer), "Layer " + std::to_string(layer),
+            SequenceLine(sequence), SequenceJson(sequence, layer));
+    }
+    return fields;
 }

@@ -1,14 +1,15 @@
 // ic power-up | power-down | apdu: the IC card test's three operations, one reader
 // transaction each, with the response as hex and the status word's meaning.
 #include "cli.h"
+#include "diagnostics/ic_card.h"
 #include "keycodes/hex_text.h"
 #include "msr_session.h"
 #include "smartcard/apdu_text.h"
 #include "smartcard/status_words.h"
-#include "diagnostics/ic_card.h"
 
 #include <cctype>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -69,11 +70,13 @@ int CmdIc(const TCliStreams &io, TIcCommand command, const std::vector<std::stri
     TCliIcWindow window;
     const TIcResult r =
         RunIcOperation(m.Link, IcFrontEnd::TestWindow, operation, apdu, IcFixedTexts(), window);
+    std::string transcript;
     if (trace && !window.Transcript.empty()) {
-        std::string t = window.Transcript;
-        for (size_t at; (at = t.find('\r')) != std::string::npos;)
-            t.erase(at, 1);
-        io.out << t << (t.back() == '\n' ? "" : "\n");
+        transcript = window.Transcript;
+        for (size_t at; (at = transcript.find('\r')) != std::string::npos;)
+            transcript.erase(at, 1);
+        if (transcript.back() != '\n') transcript += '\n';
+        if (!io.json) io.out << transcript;
     }
     switch (r.outcome) {
     case IcOutcome::Successful:
@@ -85,7 +88,7 @@ int CmdIc(const TCliStreams &io, TIcCommand command, const std::vector<std::stri
                     window.Verdict + " (the reader answered status " + status + ")");
     }
     case IcOutcome::NoReader:
-        return Fail(io, kExitNoReader, kNoReaderText);
+        return Fail(io, kExitNoReader, NoReaderText());
     case IcOutcome::NoAnswer:
         return Fail(io, kExitReaderFailed, kNoAnswerText);
     case IcOutcome::NotBound:
@@ -95,20 +98,33 @@ int CmdIc(const TCliStreams &io, TIcCommand command, const std::vector<std::stri
         return Fail(io, kExitUsage, "the APDU was not sent");
     }
 
+    nlohmann::ordered_json result;
     if (command != TIcCommand::Apdu) {
-        io.out << (command == TIcCommand::PowerUp ? "ATR: " : "response: ") << Spaced(r.reply)
+        const char *what = command == TIcCommand::PowerUp ? "atr" : "response";
+        result[what] = BytesToSpacedHex(r.reply.data(), r.reply.size());
+        if (!io.json)
+            io.out << (command == TIcCommand::PowerUp ? "ATR: " : "response: ") << Spaced(r.reply)
+                   << '\n';
+    } else if (r.reply.size() < 2) {
+        result["response"] = BytesToSpacedHex(r.reply.data(), r.reply.size());
+        result["sw"] = nullptr;
+        if (!io.json) io.out << "response: " << Spaced(r.reply) << " (no status word)\n";
+    } else {
+        const std::vector<uint8_t> &reply = r.reply;
+        const uint8_t sw1 = reply[reply.size() - 2], sw2 = reply.back();
+        char sw[8];
+        std::snprintf(sw, sizeof sw, "%02X %02X", sw1, sw2);
+        result["response"] = BytesToSpacedHex(reply.data(), reply.size() - 2);
+        result["sw"] = sw;
+        result["meaning"] = StatusWordMeaning(sw1, sw2);
+        if (!io.json)
+            io.out << "response: " << Spaced({reply.begin(), reply.end() - 2}) << '\n'
+                   << "SW1 SW2: " << sw << " (" << StatusWordMeaning(sw1, sw2) << ")\n";
+    }
+    if (io.json) {
+        if (trace) result["trace"] = transcript;
+        io.out << result.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                << '\n';
-        return kExitOk;
     }
-    const std::vector<uint8_t> &reply = r.reply;
-    if (reply.size() < 2) {
-        io.out << "response: " << Spaced(reply) << " (no status word)\n";
-        return kExitOk;
-    }
-    const uint8_t sw1 = reply[reply.size() - 2], sw2 = reply.back();
-    io.out << "response: " << Spaced({reply.begin(), reply.end() - 2}) << '\n';
-    char sw[8];
-    std::snprintf(sw, sizeof sw, "%02X %02X", sw1, sw2);
-    io.out << "SW1 SW2: " << sw << " (" << StatusWordMeaning(sw1, sw2) << ")\n";
     return kExitOk;
 }

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <thread>
 
@@ -66,7 +67,7 @@ std::string RfText(int r) {
     switch (r) {
     case -90:
     case -91:
-        return kNoReaderText;
+        return NoReaderText();
     case -92:
         return "the reader did not answer in time";
     case -97:
@@ -198,13 +199,41 @@ std::string WalkCard(const TCliStreams &io, TMifareSession &m, const TMifareOpti
     return marks;
 }
 
+using json = nlohmann::ordered_json;
+
+// A result: as JSON, or as the text the command prints.
+void Print(const TCliStreams &io, const json &result, const std::string &text) {
+    if (io.json)
+        io.out << result.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+    else
+        io.out << text;
+}
+
+// A decimal number as a JSON number; anything else as it is.
+json Number(const std::string &text) {
+    char *end = nullptr;
+    errno = 0;
+    const long long n = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno) return text;
+    return n;
+}
+
+// The marks of a sector map, one string of four per sector.
+json MarksJson(const std::string &marks) {
+    json sectors = json::array();
+    for (size_t at = 0; at < marks.size(); at += kMifareBlocksPerSector)
+        sectors.push_back(marks.substr(at, kMifareBlocksPerSector));
+    return sectors;
+}
+
 } // namespace
 
 int CmdMifareSearch(const TCliStreams &io) {
     TMifareSession m;
     if (const int status = Bind(io, m)) return status;
     if (const int r = Search(m)) return Fail(io, RfStatus(r), "card search failed: " + RfText(r));
-    io.out << m.Window.Fields[int(TMifareField::Serial)] << '\n';
+    const std::string &serial = m.Window.Fields[int(TMifareField::Serial)];
+    Print(io, json{{"serial", serial}}, serial + "\n");
     return kExitOk;
 }
 
@@ -220,7 +249,12 @@ int CmdMifareRead(const TCliStreams &io, const TMifareOptions &o, const std::str
     MifareReadCard(m.Link, w);
     if (w.Last != kReadSuccessful)
         return OperationFailed(io, m, o, sector, "reading sector " + sector + " block " + block);
-    io.out << w.Fields[int(TMifareField::Row0) + *ParseIndex(block, 3)] << '\n';
+    const std::string &row = w.Fields[int(TMifareField::Row0) + *ParseIndex(block, 3)];
+    Print(io,
+          json{{"sector", *ParseIndex(sector, kMifareSectors - 1)},
+               {"block", *ParseIndex(block, 3)},
+               {"data", row}},
+          row + "\n");
     return kExitOk;
 }
 
@@ -275,7 +309,11 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
     MifareWriteCard(m.Link, w);
     if (w.Last != kWriteSuccessful)
         return OperationFailed(io, m, o, sector, "writing sector " + sector + " block " + block);
-    io.out << "sector " << sector << " block " << block << " written\n";
+    Print(io,
+          json{{"sector", *ParseIndex(sector, kMifareSectors - 1)},
+               {"block", *ParseIndex(block, 3)},
+               {"written", row}},
+          "sector " + sector + " block " + block + " written\n");
     return kExitOk;
 }
 
@@ -317,7 +355,15 @@ int CmdMifareValue(const TCliStreams &io, const TMifareOptions &o, TValueOp op,
     if (w.Last != success)
         return OperationFailed(io, m, o, sector,
                                "the value operation on sector " + sector + " block " + block);
-    if (op == TValueOp::Get) io.out << w.Fields[int(TMifareField::Amount)] << '\n';
+    static const char *const kOperations[] = {"init", "inc", "dec", "get"};
+    json result{{"sector", *ParseIndex(sector, kMifareSectors - 1)},
+                {"block", *ParseIndex(block, 3)},
+                {"operation", kOperations[int(op)]}};
+    if (op == TValueOp::Get)
+        result["value"] = Number(w.Fields[int(TMifareField::Amount)]);
+    else
+        result["amount"] = Number(amount);
+    Print(io, result, op == TValueOp::Get ? w.Fields[int(TMifareField::Amount)] + "\n" : "");
     return kExitOk;
 }
 
@@ -336,14 +382,21 @@ int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::str
             if (r == 0) PutCardBlock(image, s * kMifareBlocksPerSector + b, data);
             return r;
         });
-    io.out << SectorMap(marks, kDumpLegend);
+    if (!io.json) io.out << SectorMap(marks, kDumpLegend);
     const int read = CountMarks(marks, kMarkRead);
+    json result{{"file", file},
+                {"blocks_read", read},
+                {"blocks", kCardBlocks},
+                {"sectors", MarksJson(marks)},
+                {"written", false}};
     // An image with holes would read as a card of zeros there: it replaces nothing unless
     // asked for, and then only with the map that tells the holes apart.
-    if (read < kCardBlocks && !partial)
+    if (read < kCardBlocks && !partial) {
+        if (io.json) Print(io, result, "");
         return Fail(io, kExitReaderFailed,
                     std::to_string(read) + " of " + std::to_string(kCardBlocks) + " blocks read; " +
                         file + " was not written (--partial writes what was read, with its map)");
+    }
     std::string error = WriteFileAtomically(file, image.data(), image.size());
     if (error.empty()) {
         const std::string map = CardMapText(image, marks);
@@ -351,8 +404,11 @@ int CmdMifareDump(const TCliStreams &io, const TMifareOptions &o, const std::str
                                     reinterpret_cast<const uint8_t *>(map.data()), map.size());
     }
     if (!error.empty()) return Fail(io, kExitFile, error);
-    io.out << read << " of " << kCardBlocks << " blocks read into " << file << " (map in "
-           << CardMapPath(file) << ")\n";
+    result["written"] = true;
+    result["map"] = CardMapPath(file);
+    Print(io, result,
+          std::to_string(read) + " of " + std::to_string(kCardBlocks) + " blocks read into " +
+              file + " (map in " + CardMapPath(file) + ")\n");
     return read == kCardBlocks ? kExitOk : kExitReaderFailed;
 }
 
@@ -420,13 +476,20 @@ int CmdMifareRestoreData(const TCliStreams &io, const TMifareOptions &o, const s
     });
     for (int b = 0; b < kCardBlocks; ++b)
         if (RestoredBlock(b / 4, b % 4) && !wanted(b / 4, b % 4)) marks[size_t(b)] = 'x';
-    io.out << SectorMap(marks, "W written, A authentication failed, E write failed, - not tried, "
-                               "x not in the image (the dump could not read it), . left alone "
-                               "(block 0 and trailers)");
     const int toWrite = CountWanted(wanted), written = CountMarks(marks, 'W');
-    io.out << written << " of " << toWrite << " data blocks written from " << file;
-    if (const int missing = CountMarks(marks, 'x'))
-        io.out << "; " << missing << " the image does not hold left alone";
-    io.out << '\n';
+    const int missing = CountMarks(marks, 'x');
+    std::string text = SectorMap(marks, "W written, A authentication failed, E write failed, - "
+                                        "not tried, x not in the image (the dump could not read "
+                                        "it), . left alone (block 0 and trailers)");
+    text += std::to_string(written) + " of " + std::to_string(toWrite) +
+            " data blocks written from " + file;
+    if (missing) text += "; " + std::to_string(missing) + " the image does not hold left alone";
+    Print(io,
+          json{{"file", file},
+               {"blocks_written", written},
+               {"blocks_to_write", toWrite},
+               {"blocks_not_in_image", missing},
+               {"sectors", MarksJson(marks)}},
+          text + "\n");
     return written == toWrite ? kExitOk : kExitReaderFailed;
 }

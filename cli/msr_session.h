@@ -58,6 +58,8 @@ class TMsrSession {
 // A failed operation's exit status, with its one-line error on the error stream; kExitOk on
 // success. `m` is the session the operation ran in.
 int ReportOutcome(const TCliStreams &io, const TMsrSession &m, MsrOutcome outcome);
+// The same as a text and its exit status, written nowhere ("" and kExitOk on success).
+std::string OutcomeText(const TMsrSession &m, MsrOutcome outcome, int &status);
 
 // The error of a reader that answered with a status byte other than success.
 std::string RefusedText(int status);

@@ -74,12 +74,15 @@ long ListReaderStates(std::vector<TReaderState> &readers) {
     return 0;
 }
 
-int ServiceFailure(const TCliStreams &io, long code) {
+std::string ServiceFailureText(long code) {
     if (code == SCARD_E_NO_SERVICE || code == SCARD_E_SERVICE_STOPPED)
-        return Fail(io, kExitNoReader, "the smart-card service (pcscd) is not running");
-    return Fail(io, kExitNoReader,
-                std::string("the smart-card service failed: ") +
-                    pcsc_stringify_error(static_cast<LONG>(code)));
+        return "the smart-card service (pcscd) is not running";
+    return std::string("the smart-card service failed: ") +
+           pcsc_stringify_error(static_cast<LONG>(code));
+}
+
+int ServiceFailure(const TCliStreams &io, long code) {
+    return Fail(io, kExitNoReader, ServiceFailureText(code));
 }
 
 bool ValidReaderChoice(const std::string &choice, std::string &why) {

@@ -23,6 +23,7 @@ long ListReaderStates(std::vector<TReaderState> &readers);
 
 // The exit status and one-line message for an error code of the service.
 int ServiceFailure(const TCliStreams &io, long code);
+std::string ServiceFailureText(long code);
 
 // The reader that `choice` names among `names`: a number is an index of the listing, anything
 // else the exact name or else the one name that contains it. On failure -1, with the exit

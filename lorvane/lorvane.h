@@ -64,6 +64,15 @@
  *     characters plus its NUL (the trace of a long transfer is cut; the transfer itself is
  *     not affected).
  *
+ * Choosing one reader among several
+ *   When the environment variable LORVANE_DEVICE is set and not empty, HID_Init (and with it
+ *   every RF_ command) opens only the reader it names: the reader (vendor, product and
+ *   release as below) whose hidapi path ("/dev/hidraw3") or USB serial number equals the
+ *   value exactly, looked for among every HID interface, not only the first 20. When no
+ *   reader answers to the name, HID_Init returns -91 and no reader is open. The variable is
+ *   read at each HID_Init, so a program may change it between two of them. Unset or empty:
+ *   the first reader among the first 20 interfaces, as below.
+ *
  * Concurrency: one transfer at a time. The message pump (HID_SetMessagePump) is called on the
  * caller's thread; an export called from inside it returns -95.
  */
@@ -83,7 +92,8 @@ extern "C" {
 #endif
 
 /* Finds the reader (vendor 0x10C4, product 0x847C or 0x84A2, release 0x0101) among the first
- * 20 HID interfaces and opens it; a reader that was open is closed first. Returns 0, -90,
+ * 20 HID interfaces, or the one LORVANE_DEVICE names (see above), and opens it; a reader
+ * that was open is closed first. Returns 0, -90,
  * -91 or -95. The report lengths come from the device's report descriptor (65 bytes each
  * when it cannot be read); a reader whose lengths are unusable (input below 4, output below
  * 3, or either above 1024 bytes) is not taken. Reports carry the identifier 0x08 in byte 0;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -317,6 +318,18 @@ void DiscardStale() {
         if (hid_read_timeout(gDevice, scratch, size_t(gInputLength), 0) <= 0) break;
 }
 
+// Whether `name` is the interface's path or its serial number (compared character by
+// character; a serial number holds plain ASCII in practice).
+bool Named(const hid_device_info &info, const char *name) {
+    if (info.path && std::strcmp(info.path, name) == 0) return true;
+    const wchar_t *serial = info.serial_number;
+    if (!serial || !*serial) return false;
+    size_t i = 0;
+    for (; serial[i] && name[i]; ++i)
+        if (serial[i] != wchar_t(static_cast<unsigned char>(name[i]))) return false;
+    return !serial[i] && !name[i];
+}
+
 } // namespace
 
 BusyGuard::BusyGuard() : acquired_(!gBusy.exchange(true, std::memory_order_acquire)) {}
@@ -327,12 +340,17 @@ BusyGuard::~BusyGuard() {
 int Init() {
     CloseDevice();
     if (hid_init() != 0) return kListFailed;
+    // A reader named by the caller is looked for among every interface: the limit of 20 is
+    // the first-reader rule's, and a bench of readers beside other HID devices exceeds it.
+    const char *chosen = std::getenv("LORVANE_DEVICE");
+    if (chosen && !*chosen) chosen = nullptr;
     hid_device_info *list = hid_enumerate(0, 0);
     int index = 0;
-    for (hid_device_info *p = list; p && index < kMaxInterfaces; p = p->next, ++index) {
+    for (hid_device_info *p = list; p && (chosen || index < kMaxInterfaces); p = p->next, ++index) {
         if (p->vendor_id != kVendor || (p->product_id != kProductA && p->product_id != kProductB) ||
             p->release_number != kRelease)
             continue;
+        if (chosen && !Named(*p, chosen)) continue;
         hid_device *dev = hid_open_path(p->path);
         if (!dev) continue;
         ReportLengths lengths = LengthsOf(dev, p->path);

@@ -1,7 +1,8 @@
-// hidapi's C API over one virtual reader, and the control API tests use to steer it.
+// hidapi's C API over the virtual readers, and the control API tests use to steer them.
 #include "faults.h"
 #include "framing.h"
 #include "reader.h"
+#include "readers.h"
 #include "serial_line.h"
 #include "virtual_reader.h"
 
@@ -40,7 +41,7 @@ struct hid_device_ {
 
 namespace {
 
-constexpr const char *kReaderPath = "virtual-reader:0";
+constexpr const char *kReaderPath = "virtual-reader:";
 constexpr size_t kLogLimit = 4096;
 constexpr long long kNothingRead = -2;
 
@@ -55,6 +56,8 @@ struct MessageFate {
 struct Device {
     std::mutex mutex;
     std::condition_variable arrived;
+    int index = 0;           // the reader's number: its path and serial number come from it
+    bool openedHere = false; // a handle was opened on it in this process (not reset)
     vr::ReaderState reader;
     unsigned short vendor = 0x10C4, product = 0x847C, release = 0x0101;
     int reportLength = 65;
@@ -127,9 +130,55 @@ struct Device {
     }
 };
 
+// The readers presented. Never destroyed: handles may outlive static teardown. The control
+// API acts on the selected one; each handle belongs to the reader it was opened on.
+struct Readers {
+    std::mutex mutex; // taken before any reader's own
+    Device *readers[vr::kMaxReaders] = {};
+    int count = 1, selected = 0;
+};
+
+Readers &R() {
+    static Readers *readers = new Readers;
+    return *readers;
+}
+
+Device &ReaderLocked(Readers &r, int k) {
+    if (!r.readers[k]) {
+        r.readers[k] = new Device;
+        r.readers[k]->index = k;
+    }
+    return *r.readers[k];
+}
+
+Device &Reader(int k) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return ReaderLocked(r, k);
+}
+
 Device &D() {
-    static Device *device = new Device; // never destroyed: handles may outlive static teardown
-    return *device;
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return ReaderLocked(r, r.selected);
+}
+
+// The reader a handle was opened on; stops loudly for a handle that is not open, as hidapi
+// would crash on it.
+Device &OwnerOf(hid_device *h, const char *call) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (Device *d : r.readers) {
+        if (!d) continue;
+        std::lock_guard<std::mutex> own(d->mutex);
+        if (d->handles.count(h)) return *d;
+    }
+    std::fprintf(stderr, "virtual reader: %s on a handle that is not open\n", call);
+    std::abort();
+}
+
+std::string PathOf(int k) {
+    return kReaderPath + std::to_string(k);
 }
 
 void Log(std::deque<std::vector<uint8_t>> &log, std::vector<uint8_t> entry) {
@@ -331,21 +380,24 @@ extern "C" {
 // ---------------------------------------------------------------- hidapi
 
 int HID_API_EXPORT hid_init(void) {
-    std::lock_guard<std::mutex> lock(D().mutex);
-    return D().initFails ? -1 : 0;
+    Device &d = Reader(0);
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.initFails ? -1 : 0;
 }
 int HID_API_EXPORT hid_exit(void) {
     return 0;
 }
 
 static hid_device_info *NewInfo(const char *path, unsigned short vid, unsigned short pid,
-                                unsigned short release) {
+                                unsigned short release, int serial = 1) {
     auto *info = static_cast<hid_device_info *>(std::calloc(1, sizeof(hid_device_info)));
     info->path = strdup(path);
     info->vendor_id = vid;
     info->product_id = pid;
     info->release_number = release;
-    info->serial_number = wcsdup(L"0001");
+    wchar_t number[16];
+    std::swprintf(number, 16, L"%04d", serial);
+    info->serial_number = wcsdup(number);
     info->manufacturer_string = wcsdup(L"Virtual");
     info->product_string = wcsdup(L"Virtual card reader");
     info->usage_page = 0xFF00;
@@ -356,8 +408,8 @@ static hid_device_info *NewInfo(const char *path, unsigned short vid, unsigned s
 
 struct hid_device_info HID_API_EXPORT *hid_enumerate(unsigned short vendor_id,
                                                      unsigned short product_id) {
-    Device &d = D();
-    std::lock_guard<std::mutex> lock(d.mutex);
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
     hid_device_info *head = nullptr, **tail = &head;
     auto add = [&](hid_device_info *info) {
         if ((vendor_id && info->vendor_id != vendor_id) ||
@@ -369,12 +421,23 @@ struct hid_device_info HID_API_EXPORT *hid_enumerate(unsigned short vendor_id,
         *tail = info;
         tail = &info->next;
     };
-    for (int i = 0; i < d.otherDevices; ++i) {
+    // Other devices come first, as the first reader's settings have them.
+    Device &first = ReaderLocked(r, 0);
+    int others = 0;
+    {
+        std::lock_guard<std::mutex> own(first.mutex);
+        others = first.otherDevices;
+    }
+    for (int i = 0; i < others; ++i) {
         char path[48];
         std::snprintf(path, sizeof path, "virtual-other:%d", i);
         add(NewInfo(path, 0x1234, uint16_t(1 + i), 0x0100));
     }
-    if (d.present) add(NewInfo(kReaderPath, d.vendor, d.product, d.release));
+    for (int k = 0; k < r.count; ++k) {
+        Device &d = ReaderLocked(r, k);
+        std::lock_guard<std::mutex> own(d.mutex);
+        if (d.present) add(NewInfo(PathOf(k).c_str(), d.vendor, d.product, d.release, k + 1));
+    }
     return head;
 }
 
@@ -391,13 +454,20 @@ void HID_API_EXPORT hid_free_enumeration(struct hid_device_info *devs) {
 }
 
 hid_device HID_API_EXPORT *hid_open_path(const char *path) {
-    Device &d = D();
-    std::lock_guard<std::mutex> lock(d.mutex);
-    if (!path || std::strcmp(path, kReaderPath) != 0 || !d.present) return nullptr;
-    auto *h = new hid_device_;
-    d.handles.insert(h);
-    ++d.opened;
-    return h;
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (int k = 0; path && k < r.count; ++k) {
+        if (PathOf(k) != path) continue;
+        Device &d = ReaderLocked(r, k);
+        std::lock_guard<std::mutex> own(d.mutex);
+        if (!d.present) return nullptr;
+        auto *h = new hid_device_;
+        d.handles.insert(h);
+        ++d.opened;
+        d.openedHere = true;
+        return h;
+    }
+    return nullptr;
 }
 
 hid_device HID_API_EXPORT *hid_open(unsigned short vendor_id, unsigned short product_id,
@@ -407,24 +477,21 @@ hid_device HID_API_EXPORT *hid_open(unsigned short vendor_id, unsigned short pro
         std::lock_guard<std::mutex> lock(d.mutex);
         if (!d.present || d.vendor != vendor_id || d.product != product_id) return nullptr;
     }
-    return hid_open_path(kReaderPath);
+    return hid_open_path(PathOf(d.index).c_str());
 }
 
 void HID_API_EXPORT hid_close(hid_device *dev) {
     if (!dev) return;
-    Device &d = D();
+    // Closing a handle twice is a fault of the caller.
+    Device &d = OwnerOf(dev, "hid_close");
     std::lock_guard<std::mutex> lock(d.mutex);
-    if (!d.handles.erase(dev)) {
-        // Closing a handle twice is a fault of the caller: stop loudly, as hidapi would crash.
-        std::fprintf(stderr, "virtual reader: hid_close on a handle that is not open\n");
-        std::abort();
-    }
+    d.handles.erase(dev);
     ++d.closed;
     delete dev;
 }
 
 int HID_API_EXPORT hid_write(hid_device *dev, const unsigned char *data, size_t length) {
-    Device &d = D();
+    Device &d = OwnerOf(dev, "hid_write");
     int stallMs, delayUs;
     {
         std::lock_guard<std::mutex> lock(d.mutex);
@@ -449,7 +516,7 @@ int HID_API_EXPORT hid_write(hid_device *dev, const unsigned char *data, size_t 
 
 int HID_API_EXPORT hid_read_timeout(hid_device *dev, unsigned char *data, size_t length,
                                     int milliseconds) {
-    Device &d = D();
+    Device &d = OwnerOf(dev, "hid_read");
     std::unique_lock<std::mutex> lock(d.mutex);
     auto deadline = milliseconds < 0 ? Clock::now() + std::chrono::hours(24 * 365)
                                      : Clock::now() + std::chrono::milliseconds(milliseconds);
@@ -495,13 +562,13 @@ int HID_API_EXPORT hid_read(hid_device *dev, unsigned char *data, size_t length)
 }
 
 int HID_API_EXPORT hid_set_nonblocking(hid_device *dev, int nonblock) {
-    std::lock_guard<std::mutex> lock(D().mutex);
+    std::lock_guard<std::mutex> lock(OwnerOf(dev, "hid_set_nonblocking").mutex);
     dev->nonblocking = nonblock != 0;
     return 0;
 }
 
-int HID_API_EXPORT hid_get_report_descriptor(hid_device *, unsigned char *buf, size_t buf_size) {
-    Device &d = D();
+int HID_API_EXPORT hid_get_report_descriptor(hid_device *dev, unsigned char *buf, size_t buf_size) {
+    Device &d = OwnerOf(dev, "hid_get_report_descriptor");
     std::lock_guard<std::mutex> lock(d.mutex);
     if (!d.descriptorAvailable || !d.present) return -1;
     std::vector<uint8_t> bytes = d.customDescriptor.empty()
@@ -512,8 +579,10 @@ int HID_API_EXPORT hid_get_report_descriptor(hid_device *, unsigned char *buf, s
     return int(n);
 }
 
-const wchar_t HID_API_EXPORT *hid_error(hid_device *) {
-    return D().present ? L"Success" : L"virtual reader unplugged";
+const wchar_t HID_API_EXPORT *hid_error(hid_device *dev) {
+    Device &d = dev ? OwnerOf(dev, "hid_error") : D();
+    std::lock_guard<std::mutex> lock(d.mutex);
+    return d.present ? L"Success" : L"virtual reader unplugged";
 }
 
 // ---------------------------------------------------------------- control
@@ -523,9 +592,45 @@ const wchar_t HID_API_EXPORT *hid_error(hid_device *) {
     std::lock_guard<std::mutex> lock(d.mutex)
 
 void vr_reset(void) {
-    LOCKED;
-    d.reset();
+    {
+        Readers &r = R();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        for (Device *d : r.readers)
+            if (d) {
+                std::lock_guard<std::mutex> own(d->mutex);
+                d->reset();
+            }
+        r.count = 1;
+        r.selected = 0;
+    }
     vr::ResetUnanswered();
+}
+
+void vr_set_reader_count(int count) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.count = std::clamp(count, 1, vr::kMaxReaders);
+    for (int k = 0; k < r.count; ++k)
+        ReaderLocked(r, k);
+}
+
+int vr_reader_count(void) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.count;
+}
+
+void vr_select_reader(int index) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.selected = std::clamp(index, 0, vr::kMaxReaders - 1);
+    ReaderLocked(r, r.selected);
+}
+
+int vr_selected_reader(void) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.selected;
 }
 
 void vr_set_identity(unsigned short vendor, unsigned short product, unsigned short release) {
@@ -802,6 +907,16 @@ void vr_handle_counts(int *opened, int *closed) {
 
 } // extern "C"
 #pragma GCC visibility pop
+
+// ---------------------------------------------------------------- several readers
+
+bool vr::ReaderOpenedHere(int index) {
+    Readers &r = R();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (index < 0 || index >= vr::kMaxReaders || !r.readers[index]) return false;
+    std::lock_guard<std::mutex> own(r.readers[index]->mutex);
+    return r.readers[index]->openedHere;
+}
 
 // ---------------------------------------------------------------- the serial front end
 

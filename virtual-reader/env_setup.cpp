@@ -3,6 +3,7 @@
 // when it is loaded and, if asked to, leaves its state and what it was sent in files when the
 // process ends. Nothing here acts unless one of the variables is set.
 #include "reader.h"
+#include "readers.h"
 #include "state_text.h"
 #include "virtual_reader.h"
 
@@ -15,8 +16,14 @@
 
 namespace {
 
+// The reader whose settings are being read: a variable NAME_k (VR_SILENT_2) holds reader k's
+// own value, which goes before the plain NAME that every reader shares.
+int gReader = 0;
+
 const char *Env(const char *name) {
-    const char *v = std::getenv(name);
+    const std::string own = std::string(name) + "_" + std::to_string(gReader);
+    const char *v = std::getenv(own.c_str());
+    if (!v || !*v) v = std::getenv(name);
     return v && *v ? v : nullptr;
 }
 
@@ -25,6 +32,17 @@ bool EnvFlag(const char *name, bool &on) {
     if (!v) return false;
     on = std::strcmp(v, "0") != 0;
     return true;
+}
+
+// A file of reader k: the path itself for reader 0, "path.k" for the others.
+std::string FileOf(const char *path, int reader) {
+    return reader == 0 ? std::string(path) : std::string(path) + "." + std::to_string(reader);
+}
+
+int ReaderCountFromEnvironment() {
+    const char *v = std::getenv("VR_DEVICES");
+    if (!v || !*v) return 1;
+    return std::clamp(std::atoi(v), 1, vr::kMaxReaders);
 }
 
 std::vector<uint8_t> ReadFile(const char *path, bool &ok) {
@@ -58,10 +76,10 @@ void WriteText(const char *path, const std::string &text, const char *mode) {
     }
 }
 
-__attribute__((constructor)) void SetUpFromEnvironment() {
+void SetUpReader() {
     bool ok = false;
     if (const char *path = Env("VR_STATE_FILE")) {
-        std::vector<uint8_t> bytes = ReadFile(path, ok);
+        std::vector<uint8_t> bytes = ReadFile(FileOf(path, gReader).c_str(), ok);
         if (ok) {
             std::string text(bytes.begin(), bytes.end());
             vr::WithReader(LoadState, &text);
@@ -105,11 +123,25 @@ __attribute__((constructor)) void SetUpFromEnvironment() {
     }
 }
 
-__attribute__((destructor)) void SaveToFiles() {
+__attribute__((constructor)) void SetUpFromEnvironment() {
+    const int count = ReaderCountFromEnvironment();
+    if (count > 1) vr_set_reader_count(count);
+    for (gReader = 0; gReader < count; ++gReader) {
+        vr_select_reader(gReader);
+        SetUpReader();
+    }
+    gReader = 0;
+    vr_select_reader(0);
+}
+
+// A reader's state goes back to its file only when this process opened it: a process that
+// merely listed the readers of a bench must not undo what others wrote meanwhile.
+void SaveReader() {
+    if (!vr::ReaderOpenedHere(gReader)) return;
     if (const char *path = Env("VR_STATE_FILE")) {
         std::string text;
         vr::WithReader(SaveState, &text);
-        WriteText(path, text, "w");
+        WriteText(FileOf(path, gReader).c_str(), text, "w");
     }
     // Every message the reader was sent, one a line as hex (command byte first), appended.
     if (const char *path = Env("VR_MESSAGE_LOG")) {
@@ -120,7 +152,15 @@ __attribute__((destructor)) void SaveToFiles() {
             if (n < 0) continue;
             text += vr::Hex(m.data(), std::min(size_t(n), m.size())) + "\n";
         }
-        WriteText(path, text, "a");
+        WriteText(FileOf(path, gReader).c_str(), text, "a");
+    }
+}
+
+__attribute__((destructor)) void SaveToFiles() {
+    const int count = vr_reader_count();
+    for (gReader = 0; gReader < count; ++gReader) {
+        vr_select_reader(gReader);
+        SaveReader();
     }
 }
 

@@ -43,9 +43,14 @@
  *
  * Steering it in another process (tests that run a program as a child cannot call this API
  * there). Off by default: nothing below acts unless its variable is set. When the library is
- * loaded it reads, in this order:
+ * loaded it reads VR_DEVICES=n (1..64: vr_set_reader_count(n)) and then, for each reader k
+ * in turn, the variables below: NAME_k (VR_SILENT_2=1) is reader k's own, and goes before the
+ * plain NAME that every reader shares. Reader 0's files are the paths given; reader k's are
+ * the paths with ".k" appended (VR_STATE_FILE=/tmp/r.state: /tmp/r.state.3 for reader 3).
  *   VR_STATE_FILE=path         loads the state a previous process left there (if the file
- *                              exists) and writes the state there when the process ends:
+ *                              exists) and writes the state there when the process ends, if
+ *                              the process opened that reader (so that processes that each
+ *                              work on one reader of a bench leave the others' files alone):
  *                              text lines "config HEX", "mode N", "ic_present N",
  *                              "ic_powered N", "antenna N", "card_present N", "uid HEX" and
  *                              "block N HEX" for the card's 64 blocks (keys included). The
@@ -60,7 +65,7 @@
  *   VR_COMMAND_STATUS=A9:41,.. vr_set_command_status for each command:status pair (hex)
  *   VR_FAULT_MIX=seed:p1,p2,.. vr_set_fault_mix(seed, {0, p1, p2, ...}): per million for
  *                              faults 1, 2, ... (decimal; missing ones are 0)
- * and when the process ends normally:
+ * and when the process ends normally, for each reader it opened:
  *   VR_MESSAGE_LOG=path        appends every message it was sent (vr_message), one a line in
  *                              hex, command byte first.
  */
@@ -73,9 +78,24 @@ extern "C" {
 
 #define VR_API __attribute__((visibility("default")))
 
-/* Back to a fresh reader and card (see above); clears the logs, faults and queued reports.
- * Open handles stay open. */
+/* Back to one fresh reader and card (see above), selected: every reader is reset (logs, faults
+ * and queued reports cleared) and the count goes back to 1. Open handles stay open. */
 VR_API void vr_reset(void);
+
+/* --- several readers ---
+ * The virtual reader can present several readers at once (a bench): reader k (0 .. count-1)
+ * has the path "virtual-reader:k" and the serial number k + 1 in four digits ("0001" is
+ * reader 0), and a state, configuration, card, faults and logs of its own; all are listed,
+ * after the other devices, in the order of their numbers. Each handle talks to the reader it
+ * was opened on. Every other function of this API acts on the selected reader (reader 0
+ * unless chosen); hid_init's failure and the other devices are reader 0's settings. */
+/* How many readers are presented (1..64; default 1). Readers beyond the count keep their
+ * state but are not listed and cannot be opened. */
+VR_API void vr_set_reader_count(int count);
+VR_API int vr_reader_count(void);
+/* The reader the control API acts on from now on, in every thread (0..63). */
+VR_API void vr_select_reader(int index);
+VR_API int vr_selected_reader(void);
 
 /* --- identity and presence --- */
 VR_API void vr_set_identity(unsigned short vendor, unsigned short product, unsigned short release);

@@ -1,60 +1,16 @@
 // The configuration commands run as a process: what they print, the files they write and
 // what reaches the reader, including what must not.
 #include "cli_run.h"
-#include "config/codec.h"
-#include "config/msr_settings.h"
-#include "config/settings_file.h"
+#include "config_records.h"
 
-#include <functional>
-#include <memory>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 using namespace clitest;
 using json = nlohmann::json;
-
-constexpr uint8_t kFactoryOptions[18] = {'%', '?', ';',  '?', ';',  '?', 0x39, '5', '6',
-                                         '7', 0,   0x1F, 0,   0x1F, '!', '?',  '*', '?'};
-
-std::unique_ptr<TMsrSettings> Record(const uint8_t (&options)[18],
-                                     const std::function<void(TMsrSettings &)> &layers = {}) {
-    auto s = std::make_unique<TMsrSettings>();
-    std::memset(s.get(), 0, sizeof *s);
-    for (int k = 0; k < 18; ++k)
-        s->Layer1(layer1::kOptionOffsets[k]) = options[k];
-    if (layers) layers(*s);
-    return s;
-}
-
-Bytes Encoded(const TMsrSettings &s, int language) {
-    uint8_t frame[1024] = {};
-    int length = 0;
-    EXPECT_EQ(
-        EncodeSaveBlock(s.LayerStore, s.LayerModes, language, s.CustomLanguage, frame, length), 0);
-    return Bytes(frame + 2, frame + length);
-}
-
-void PutEntries(TMsrSettings &s, int layer, int32_t mode, const std::vector<Bytes> &entries) {
-    for (size_t i = 0; i < entries.size(); ++i)
-        std::memcpy(s.LayerStore[layer] + 4 * i, entries[i].data(), entries[i].size());
-    s.LayerModes[layer] = mode;
-}
-
-// A configuration with something in every part `show` prints: tracks 2 and 3 on in the
-// sequence "2-1-3" (track 2 with Enter), track 3's sentinels left empty, beep off, IBM and
-// any-valid-track on, iButton attach "4-Other" from 3 for 12, removal "1-CRC,ID" with the
-// record's own (ignored) range, no JIS2 sentinels, and three sequences.
-constexpr uint8_t kChangedOptions[18] = {'%', '?',  ';',  '?',  0x01, 0x01, 0x34, '6', '0',
-                                         '3', 0x42, 0x0B, 0x12, 0x1F, '[',  ']',  0,   0};
-void ChangedLayers(TMsrSettings &s) {
-    s.LayerStore[kReadingSequenceLayer][0] = 2;
-    PutEntries(s, 3, kModeAscii, {{'a'}, {0x0D}, {'b'}});
-    PutEntries(s, 5, kModeCode,
-               {{0x12}, {0x1C}, {0xF0, 0x12}, {0xE0, 0xF0, 0x1F}, {0xE0, 0x99}, {0x30}});
-    PutEntries(s, 10, kModeCode, {{0x5A}});
-}
 
 constexpr const char *kFactoryText = R"(Tracks (reading sequence 1-2-3):
   Track 1: on   start '%' (25)  end '?' (3F)  Enter after
@@ -150,13 +106,6 @@ constexpr const char *kChangedJson = R"({
     "jis2_suffix": {"layer": 11, "mode": "none", "names": [], "hex": []}},
   "other_layers": []
 })";
-
-// The settings file of a record, as Save File writes it.
-Bytes FileOf(TMsrSettings &s, int language) {
-    PutFileLanguage(s, language);
-    const TSettingsImage image = SettingsImageOf(s);
-    return Bytes(image.begin(), image.end());
-}
 
 class CliConfig : public CliTest {
   protected:
@@ -378,6 +327,122 @@ TEST_F(CliConfig, DefaultModeAndVersion) {
     r = Exec({"version"}, {{"VR_VERSION_TEXT", "kElDo KM5530 KELDOx keldo"}});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, " KM5530 x \n");
+}
+
+// A settings file is shown, verified and compared as the window shows it once opened: what a
+// restore of it would leave in the reader. None of it writes.
+TEST_F(CliConfig, ShowVerifyAndDiffAFile) {
+    SetReaderBlock(Changed());
+    const std::string file = File("shop.MDAT");
+    ASSERT_EQ(Exec({"backup", file}).status, 0);
+    ClearMessages();
+    // The window's Save gives a removal in the order "1-CRC,ID" the range it proposes.
+    Result r = Exec({"verify", file});
+    EXPECT_EQ(r.status, 5);
+    const std::string reader = "reader" + std::string(file.size() - 6, ' ');
+    EXPECT_EQ(r.out, "Option bytes:\n"
+                     "  " +
+                         reader +
+                         "  25 3F 3B 3F 01 01 34 36 30 33 42 0B 12 1F 5B 5D 00 00\n"
+                         "  " +
+                         file +
+                         "  25 3F 3B 3F 01 01 34 36 30 33 42 0B 10 1D 5B 5D 00 00\n"
+                         "1 field differs between reader and " +
+                         file + "\n");
+    EXPECT_TRUE(SentOnly(Messages(), {0xA9}));
+
+    ASSERT_EQ(Exec({"restore", file}).status, 0);
+    r = Exec({"verify", file});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "reader and " + file + " hold the same configuration\n");
+    const Result shown = Exec({"show", file});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, Exec({"show"}).out);
+    EXPECT_EQ(json::parse(Exec({"show", "--json", file}).out),
+              json::parse(Exec({"show", "--json"}).out));
+
+    // Two files, field by field; a file named "reader" is ./reader.
+    const std::string other = File("reader");
+    auto changed = Record(kFactoryOptions, [](TMsrSettings &s) {
+        PutEntries(s, 4, kModeAscii, {{'-'}});
+        s.Layer1(layer1::kTrack2Start) = '+';
+    });
+    WriteBytes(other, FileOf(*changed, 5));
+    ClearMessages();
+    char here[4096];
+    ASSERT_NE(::getcwd(here, sizeof here), nullptr);
+    ASSERT_EQ(::chdir(Dir.c_str()), 0);
+    r = Exec({"diff", "--json", "./reader", file});
+    EXPECT_EQ(::chdir(here), 0);
+    EXPECT_EQ(r.status, 5);
+    const json d = json::parse(r.out);
+    std::vector<std::string> fields;
+    for (const json &f : d["differences"])
+        fields.push_back(f["field"]);
+    EXPECT_EQ(fields, (std::vector<std::string>{"reading_sequence",
+                                                "tracks.1.enabled",
+                                                "tracks.1.enter",
+                                                "tracks.2.start",
+                                                "tracks.3.start",
+                                                "tracks.3.end",
+                                                "tracks.3.enter",
+                                                "keyboard_language",
+                                                "options.beep",
+                                                "options.ibm_card",
+                                                "options.any_valid_track",
+                                                "options.option_bytes",
+                                                "ibutton.start",
+                                                "ibutton.end",
+                                                "ibutton.attach",
+                                                "ibutton.remove",
+                                                "jis2.start",
+                                                "jis2.end",
+                                                "sequences.header",
+                                                "sequences.separator",
+                                                "sequences.suffix",
+                                                "sequences.jis2_prefix"}));
+    EXPECT_EQ(d["differences"][0]["a"], "1-2-3");
+    EXPECT_EQ(d["differences"][7]["a"], json::parse(R"({"index": 5, "name": "SPANISH"})"));
+    EXPECT_EQ(Exec({"diff", file, file}).status, 0);
+    EXPECT_TRUE(Messages().empty());
+    // The reader against itself, by name and by default.
+    r = Exec({"diff", "reader", "reader:0001"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "reader and reader:0001 hold the same configuration\n");
+}
+
+// Files are checked before any reader is asked, and a file cut short is said to be one.
+TEST_F(CliConfig, VerifyAndDiffRefuseBadFilesAndNames) {
+    const std::string file = File("bad.MDAT");
+    struct Case {
+        std::vector<std::string> args;
+        Bytes bytes;
+        int status;
+        std::string error;
+    };
+    for (const Case &c : std::vector<Case>{
+             {{"verify", file}, Bytes(16449, 0), 4, "file is 16449 bytes"},
+             {{"verify", file}, {}, 4, "the file is empty"},
+             {{"diff", "reader", file}, Bytes(64, 0xFF), 4, "unknown mode"},
+             {{"diff", file, "reader:"}, Bytes(16448, 0), 1, "reader:: no reader path"},
+             {{"diff", "reader:a\tb", file}, Bytes(16448, 0), 1, "holds the byte 09"},
+             {{"show", File("none.MDAT")}, {}, 4, "none.MDAT"}}) {
+        WriteBytes(file, c.bytes);
+        const Result r = Exec(c.args);
+        EXPECT_EQ(r.status, c.status) << c.error;
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << c.error;
+    }
+    EXPECT_TRUE(Messages().empty());
+    // A short file reads as zeros where it ends, with a warning.
+    Bytes factory = FileOf(*Record(kFactoryOptions), 0);
+    factory.resize(64 + 3 * 1024);
+    WriteBytes(file, factory);
+    const Result r = Exec({"verify", file});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.err, "cardtool-cli: warning: " + file +
+                         ": file is 3136 bytes; a settings file holds 16448; what it lacks "
+                         "reads as zero\n");
 }
 
 TEST_F(CliConfig, ReaderRefusalsAndUsageErrors) {

@@ -84,6 +84,19 @@ TEST_F(CliPcsc, List) {
         "atr":"3B021450","mute":false,"in_use":false,"exclusive":false})"));
     EXPECT_TRUE(j["readers"][3]["atr"].is_null());
     EXPECT_TRUE(Received(1).empty());
+
+    // The bench's list names the PC/SC readers after the readers of the family.
+    r = Exec({"list"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const size_t pcsc = r.out.find("PC/SC readers:\n");
+    ASSERT_NE(pcsc, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(pcsc), "PC/SC readers:\n"
+                                  "  0: Lab A 00 00: no card\n"
+                                  "  1: Lab A 00 01: card present\n"
+                                  "  2: Lab B 00 00: card present\n"
+                                  "  3: Lab B 00 01: no card\n");
+    EXPECT_EQ(json::parse(Exec({"list", "--json"}).out)["pcsc"]["readers"][2],
+              json::parse(R"({"index": 2, "name": "Lab B 00 00", "card": true})"));
 }
 
 TEST_F(CliPcsc, Atr) {

@@ -122,44 +122,57 @@ class CliRunner {
         return r;
     }
 
+    // Reader k's files on a bench of several (VR_DEVICES): the paths with ".k" appended.
+    std::string StateOf(int reader) const {
+        return reader == 0 ? State : State + "." + std::to_string(reader);
+    }
+    std::string LogOf(int reader) const {
+        return reader == 0 ? Log : Log + "." + std::to_string(reader);
+    }
+
     // The reader's state after the last run, by item ("config", "mode", "block 5", ...).
-    std::map<std::string, std::string> ReaderState() const {
+    std::map<std::string, std::string> ReaderState(int reader = 0) const {
         std::map<std::string, std::string> items;
-        std::istringstream in(ReadText(State));
+        std::istringstream in(ReadText(StateOf(reader)));
         for (std::string line; std::getline(in, line);) {
             const size_t last = line.rfind(' ');
             if (last != std::string::npos) items[line.substr(0, last)] = line.substr(last + 1);
         }
         return items;
     }
-    Bytes ReaderBlock() const { return FromHex(ReaderState()["config"]); }
+    Bytes ReaderBlock(int reader = 0) const { return FromHex(ReaderState(reader)["config"]); }
     Bytes CardBlock(int block) const {
         return FromHex(ReaderState()["block " + std::to_string(block)]);
     }
 
     // Puts an item into the state the next run starts from.
-    void SetState(const std::string &item, const std::string &value) {
-        auto items = ReaderState();
+    void SetState(const std::string &item, const std::string &value, int reader = 0) {
+        auto items = ReaderState(reader);
         items[item] = value;
         std::string text;
         for (const auto &[k, v] : items)
             text += k + " " + v + "\n";
-        std::ofstream(State, std::ios::trunc) << text;
+        std::ofstream(StateOf(reader), std::ios::trunc) << text;
     }
-    void SetReaderBlock(const Bytes &block) { SetState("config", Hex(block)); }
+    void SetReaderBlock(const Bytes &block, int reader = 0) {
+        SetState("config", Hex(block), reader);
+    }
     void SetCardBlock(int block, const Bytes &bytes) {
         SetState("block " + std::to_string(block), Hex(bytes));
     }
 
     // Every message the reader was sent since the log was last cleared, command byte first.
-    std::vector<Bytes> Messages() const {
+    std::vector<Bytes> Messages(int reader = 0) const {
         std::vector<Bytes> all;
-        std::istringstream in(ReadText(Log));
+        std::istringstream in(ReadText(LogOf(reader)));
         for (std::string line; std::getline(in, line);)
             all.push_back(FromHex(line));
         return all;
     }
-    void ClearMessages() { std::remove(Log.c_str()); }
+    void ClearMessages(int readers = 1) {
+        for (int k = 0; k < readers; ++k)
+            std::remove(LogOf(k).c_str());
+    }
 
     std::string Dir, State, Log;
 };

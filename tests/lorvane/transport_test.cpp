@@ -50,6 +50,64 @@ TEST_F(ReaderTest, OnlyTheFirstTwentyInterfacesAreSearched) {
     EXPECT_EQ(vr_open_handles(), 0);
 }
 
+// LORVANE_DEVICE names one reader by path or serial number; it is looked for past the first
+// twenty interfaces, and a name that fits no reader of the family opens nothing.
+TEST_F(ReaderTest, TheReaderNamedInTheEnvironmentIsTaken) {
+    struct Case {
+        const char *name;
+        int others, result;
+    };
+    for (const Case &c : {Case{"virtual-reader:0", 0, 0}, Case{"0001", 0, 0}, Case{"0001", 40, 0},
+                          Case{"", 20, -91}, Case{"virtual-reader:01", 0, -91}, Case{"000", 0, -91},
+                          Case{"00011", 0, -91}, Case{"virtual-other:3", 5, -91}}) {
+        vr_set_other_devices(c.others);
+        setenv("LORVANE_DEVICE", c.name, 1);
+        EXPECT_EQ(HID_Init(), c.result) << c.name << " after " << c.others;
+        EXPECT_EQ(vr_open_handles(), c.result == 0 ? 1 : 0) << c.name;
+    }
+    unsetenv("LORVANE_DEVICE");
+    vr_set_other_devices(0);
+    EXPECT_EQ(HID_Init(), 0);
+}
+
+// On a bench of several readers the chosen one is opened, and only it hears the message; a
+// reader unplugged cannot be chosen, and without a choice the first one present is taken.
+TEST_F(ReaderTest, OneReaderOfSeveralIsChosen) {
+    vr_set_reader_count(3);
+    vr_select_reader(1);
+    vr_set_version_text("second");
+    uint8_t frame[1] = {0xAD}, reply[1024];
+    int length = 0;
+    for (const auto &[name, reader] :
+         std::vector<std::pair<const char *, int>>{{"0002", 1}, {"virtual-reader:2", 2}, {"", 0}}) {
+        setenv("LORVANE_DEVICE", name, 1);
+        ASSERT_EQ(HID_Init(), 0) << name;
+        ASSERT_EQ(HID_WRITE(frame, 1, 2, nullptr), 0);
+        ASSERT_EQ(HID_READ(reply, &length, 2, nullptr), 0);
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(reply)),
+                  reader == 1 ? "second" : "KeLdO KM5530 MSR V1.00")
+            << name;
+        for (int k = 0; k < 3; ++k) {
+            vr_select_reader(k);
+            EXPECT_EQ(vr_message_count(), k == reader ? 1 : 0) << name << " reader " << k;
+            vr_clear_log();
+        }
+    }
+    vr_select_reader(0);
+    vr_set_present(0);
+    unsetenv("LORVANE_DEVICE");
+    EXPECT_EQ(HID_Init(), 0); // the first one present
+    EXPECT_EQ(HID_WRITE(frame, 1, 2, nullptr), 0);
+    vr_select_reader(1);
+    EXPECT_EQ(vr_message_count(), 1);
+    setenv("LORVANE_DEVICE", "0001", 1);
+    EXPECT_EQ(HID_Init(), -91);
+    unsetenv("LORVANE_DEVICE");
+    vr_reset();
+    EXPECT_EQ(vr_reader_count(), 1);
+    EXPECT_EQ(vr_selected_reader(), 0);
+}
+
 TEST_F(ReaderTest, UnpluggedReaderIsNotFound) {
     vr_set_present(0);
     EXPECT_EQ(HID_Init(), -91);
