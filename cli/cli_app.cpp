@@ -14,10 +14,11 @@ const char *const kDescription =
     "84A2), its IC card slot and a Mifare One card in its field, and smart cards in any PC/SC\n"
     "reader, from a terminal. Settings files are those the cardtool window opens and saves.\n";
 
-const char *const kExitStatuses = "Exit status: 0 ok, 1 usage, 2 no reader, 3 reader refused or "
-                                  "failed, 4 file error,\n5 a check failed (verify or diff found a difference, a write read "
-                                  "back\nanother block, a script got another answer, an ATR is "
-                                  "malformed).";
+const char *const kExitStatuses =
+    "Exit status: 0 ok, 1 usage, 2 no reader, 3 reader refused or "
+    "failed, 4 file error,\n5 a check failed (verify or diff found a difference, a write read "
+    "back\nanother block, a script got another answer, an ATR is "
+    "malformed).";
 
 std::string Footer(const char *text) {
     return std::string(text) + "\n\n" + kExitStatuses;

@@ -82,19 +82,24 @@ inline Bytes FromHex(const std::string &hex) {
     return b;
 }
 
-inline Bytes ConfigBlock() {
-    return FromHex(Value("config"));
+// Requests go to the first reader unless another one of the bus is named.
+inline std::string On(int reader, const std::string &request) {
+    return reader == 0 ? request : "@" + std::to_string(reader) + " " + request;
 }
-inline void SetConfigBlock(const Bytes &block) {
-    Do("config " + Hex(block));
+
+inline Bytes ConfigBlock(int reader = 0) {
+    return FromHex(Value(On(reader, "config")));
+}
+inline void SetConfigBlock(const Bytes &block, int reader = 0) {
+    Do(On(reader, "config " + Hex(block)));
 }
 inline void SetCardBlock(int block, const Bytes &data) {
     Do("card-block " + std::to_string(block) + " " + Hex(data));
 }
 // Every message the reader took, command byte first.
-inline std::vector<Bytes> Messages() {
+inline std::vector<Bytes> Messages(int reader = 0) {
     std::vector<Bytes> all;
-    const auto lines = Ask("messages");
+    const auto lines = Ask(On(reader, "messages"));
     EXPECT_FALSE(lines.empty() || lines[0] != "ok");
     for (size_t i = 1; i < lines.size(); ++i)
         all.push_back(FromHex(lines[i]));
