@@ -2,8 +2,8 @@
 // bytes and trace text the reader (or a faulty library) chose. Whatever they are, the
 // operation must stay within its areas, show every reply byte it accepted and decide its
 // verdict from the trace alone.
-#include "link/transaction.h"
 #include "diagnostics/ic_card.h"
+#include "link/transaction.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -5,6 +5,8 @@
 #include "contactless/mifare_operations.h"
 #include "contactless/rfid_link.h"
 #include "contactless/ui/TForm10.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 #include "form2_probe.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
@@ -21,8 +23,6 @@
 #include "shell/ui/round_button.h"
 #include "smartcard/pcsc_link.h"
 #include "smartcard/ui/TForm11.h"
-#include "diagnostics/ui/TForm3.h"
-#include "diagnostics/ui/TForm7.h"
 #include "virtual_reader.h"
 
 #include <QAbstractButton>

@@ -6,6 +6,8 @@
 #include "shell/ui/message_box.h"
 
 #include "contactless/ui/TForm10.h"
+#include "diagnostics/ui/TForm3.h"
+#include "diagnostics/ui/TForm7.h"
 #include "keycodes/ui/TForm5.h"
 #include "keycodes/ui/TForm6.h"
 #include "link/ui/TForm2.h"
@@ -14,8 +16,6 @@
 #include "shell/ui/TForm8.h"
 #include "shell/ui/TForm9.h"
 #include "smartcard/ui/TForm11.h"
-#include "diagnostics/ui/TForm3.h"
-#include "diagnostics/ui/TForm7.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 // The virtual reader over its serial line, driven through the serial library, and messages
 // that go unanswered. (The GUI tests of the IC card test and the test page use both.)
-#include "serivo.h"
 #include "lorvane_fixture.h"
+#include "serivo.h"
 
 #include <cstdlib>
 #include <fcntl.h>
