@@ -397,11 +397,3 @@ TEST_F(Form11Fake, ButtonsReportWhatTheLibrarySays) {
     EXPECT_TRUE(Texts().empty());
     EXPECT_EQ(Full().calls(kFree), 1);
 }
-
-int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -344,10 +344,3 @@ TEST_F(SettingsFileTest, TypedEscapesInAFileOpenAsTheyWereTyped) {
     Button(4)->click();
     EXPECT_EQ(LayerRecords(ReaderBlock()), (std::vector<uint8_t>{0x15, 3, 0x61, 0x62, 0x0D}));
 }
-
-int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
