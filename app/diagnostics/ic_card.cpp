@@ -23,13 +23,6 @@ enum : int {
     kStatusPrefixText = 107,
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 int BuildFrame(IcOperation operation, const std::vector<uint8_t> &apdu,
                uint8_t (&frame)[kFrameSize]) {
     switch (operation) {
@@ -188,7 +181,7 @@ TIcResult RunIcOperation(const TReaderLink &link, IcFrontEnd frontEnd, IcOperati
 
 char ApduKeyFilter(char key) {
     if (key == ' ' || key == 8) return key;
-    if (HexValue(key) < 0) return 0;
+    if (HexDigitValue(key) < 0) return 0;
     return key >= 'a' && key <= 'f' ? static_cast<char>(key - 'a' + 'A') : key;
 }
 

@@ -4,14 +4,14 @@ namespace {
 
 const char kDigits[] = "0123456789ABCDEF";
 
-int HexValue(char c) {
+} // namespace
+
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 std::string KeyCodeToHex(const uint8_t (&entry)[4]) {
     std::string text;
@@ -27,7 +27,7 @@ bool HexToKeyCode(std::string_view text, uint8_t (&entry)[4]) {
     if (text.empty() || text.size() > 6 || text.size() % 2 != 0) return false;
     uint8_t bytes[3] = {};
     for (size_t i = 0; i < text.size(); i += 2) {
-        const int hi = HexValue(text[i]), lo = HexValue(text[i + 1]);
+        const int hi = HexDigitValue(text[i]), lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         // A zero byte would end the code early when it is sent.
         if (hi == 0 && lo == 0) return false;
@@ -54,7 +54,7 @@ std::vector<uint8_t> HexTextToBytes(std::string_view text) {
     bytes.reserve(text.size() / 2 + 1);
     bool high = true;
     for (char c : text) {
-        const int v = HexValue(c);
+        const int v = HexDigitValue(c);
         if (v < 0) continue;
         if (high)
             bytes.push_back(static_cast<uint8_t>(v << 4));

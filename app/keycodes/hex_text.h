@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+// The value of one hex digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 // The code's bytes (leading non-zero bytes, at most 3) as upper-case hex, no separators:
 // "E0F01F". An empty entry gives "".
 std::string KeyCodeToHex(const uint8_t (&entry)[4]);

@@ -1,15 +1,10 @@
 #include "smartcard/apdu_script.h"
 
+#include "keycodes/hex_text.h"
+
 #include <cstdio>
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
@@ -51,7 +46,7 @@ std::string ParseApduHex(std::string_view text, std::vector<uint8_t> &bytes) {
     std::size_t digits = 0;
     for (char c : text) {
         if (IsBlank(c)) continue;
-        const int v = HexValue(c);
+        const int v = HexDigitValue(c);
         if (v < 0) {
             bytes.clear();
             return Shown(c) + " is no hex digit";
@@ -95,7 +90,7 @@ std::string ParseResponsePattern(std::string_view text, TResponsePattern &patter
         if (c == 'X' || c == 'x') {
             nibble.Mask = 0;
         } else {
-            const int v = HexValue(c);
+            const int v = HexDigitValue(c);
             if (v < 0) return Shown(c) + " is neither a hex digit nor X";
             nibble.Value = static_cast<uint8_t>(v);
             nibble.Mask = 0x0F;

@@ -1,16 +1,11 @@
 #include "smartcard/apdu_text.h"
 
+#include "keycodes/hex_text.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace {
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 bool IsBlank(char c) {
     return c == ' ';
 }
@@ -21,7 +16,7 @@ const char kDigits[] = "0123456789ABCDEF";
 bool IsCommandInput(std::string_view text) {
     if (text.size() > kCommandTextLimit) return false;
     return std::all_of(text.begin(), text.end(),
-                       [](char c) { return IsBlank(c) || HexValue(c) >= 0; });
+                       [](char c) { return IsBlank(c) || HexDigitValue(c) >= 0; });
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -38,7 +33,7 @@ bool CommandTextToBytes(std::string_view text, std::vector<uint8_t> &bytes) {
     bool high = true;
     for (char c : text) {
         if (IsBlank(c)) continue;
-        const int v = HexValue(c);
+        const int v = HexDigitValue(c);
         if (v < 0) {
             bytes.clear();
             return false;
