@@ -470,14 +470,21 @@ hid_device HID_API_EXPORT *hid_open_path(const char *path) {
     return nullptr;
 }
 
+// As hidapi does it: the first device listed with these numbers (and this serial number, when
+// one is given) is opened, whichever reader the control API has selected.
 hid_device HID_API_EXPORT *hid_open(unsigned short vendor_id, unsigned short product_id,
-                                    const wchar_t *) {
-    Device &d = D();
-    {
-        std::lock_guard<std::mutex> lock(d.mutex);
-        if (!d.present || d.vendor != vendor_id || d.product != product_id) return nullptr;
+                                    const wchar_t *serial_number) {
+    hid_device_info *devices = hid_enumerate(vendor_id, product_id);
+    const hid_device_info *match = devices;
+    for (; match; match = match->next) {
+        if (match->vendor_id != vendor_id || match->product_id != product_id) continue;
+        if (!serial_number ||
+            (match->serial_number && std::wcscmp(match->serial_number, serial_number) == 0))
+            break;
     }
-    return hid_open_path(PathOf(d.index).c_str());
+    hid_device *h = match ? hid_open_path(match->path) : nullptr;
+    hid_free_enumeration(devices);
+    return h;
 }
 
 void HID_API_EXPORT hid_close(hid_device *dev) {

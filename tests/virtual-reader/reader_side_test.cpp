@@ -379,6 +379,27 @@ TEST_F(VirtualReaderTest, HandlesBehaveAsFilesOfAHidrawNode) {
     hid_close(b);
 }
 
+// hid_open goes by what is listed, as hidapi's does, not by the control API's choice.
+TEST_F(VirtualReaderTest, HidOpenTakesTheFirstReaderListedWithTheNumbers) {
+    vr_set_reader_count(3);
+    vr_set_present(0); // reader 0 ("0001") is not listed
+    vr_select_reader(2);
+    struct Case {
+        const wchar_t *serial;
+        int reader; // -1: none opened
+    } cases[] = {{nullptr, 1}, {L"0003", 2}, {L"0001", -1}, {L"0009", -1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.reader);
+        hid_device *h = hid_open(0x10C4, 0x847C, c.serial);
+        ASSERT_EQ(h != nullptr, c.reader >= 0);
+        if (!h) continue;
+        vr_select_reader(c.reader);
+        EXPECT_EQ(vr_open_handles(), 1);
+        hid_close(h);
+    }
+    EXPECT_EQ(hid_open(0x10C4, 0x84A2, nullptr), nullptr);
+}
+
 TEST_F(VirtualReaderTest, ResetRestoresAFreshReader) {
     vr_set_identity(1, 2, 3);
     vr_set_report_length(17);
