@@ -68,6 +68,7 @@ struct Device {
     bool initFails = false;
     int otherDevices = 0;
     bool silent = false;
+    int unanswered = 0; // messages still to be taken without an answer
     int status = -1;
     int commandStatus[256];
     int spuriousCount = 0, spuriousByte = 0;
@@ -94,6 +95,7 @@ struct Device {
     Device() { reset(); }
     void reset() {
         vr::ResetReader(reader);
+        unanswered = 0;
         vendor = 0x10C4;
         product = 0x847C;
         release = 0x0101;
@@ -335,13 +337,20 @@ void AnswerWithFault(Device &d, hid_device *h, MessageFate &fate, int fault, uin
     }
 }
 
+// True (and one fewer left) while this reader's messages are to go unanswered.
+bool TakeUnanswered(Device &d) {
+    if (d.unanswered <= 0) return false;
+    --d.unanswered;
+    return true;
+}
+
 // A complete message arrived on handle h: answer it.
 void Answer(Device &d, hid_device *h, Clock::time_point start) {
     const uint8_t command = d.assembler.Command();
     const uint8_t *payload = d.assembler.Payload();
     const size_t size = d.assembler.PayloadSize();
     MessageFate &fate = LogMessage(d, command, payload, size);
-    if (vr::TakeUnanswered()) return;
+    if (TakeUnanswered(d)) return;
 
     if (int fault = d.faults.Draw(); fault != VR_FAULT_NONE) {
         AnswerWithFault(d, h, fate, fault, command, payload, size, start);
@@ -610,7 +619,6 @@ void vr_reset(void) {
         r.count = 1;
         r.selected = 0;
     }
-    vr::ResetUnanswered();
 }
 
 void vr_set_reader_count(int count) {
@@ -686,6 +694,11 @@ void vr_set_other_devices(int count) {
 void vr_set_silent(int silent) {
     LOCKED;
     d.silent = silent != 0;
+}
+
+void vr_set_unanswered(int count) {
+    LOCKED;
+    d.unanswered = std::max(count, 0);
 }
 
 void vr_set_status(int status) {
@@ -932,7 +945,7 @@ bool vr::AnswerSerialMessage(uint8_t command, const uint8_t *payload, size_t siz
     Device &d = D();
     std::lock_guard<std::mutex> lock(d.mutex);
     MessageFate &fate = LogMessage(d, command, payload, size);
-    if (vr::TakeUnanswered() || d.silent) return false;
+    if (TakeUnanswered(d) || d.silent) return false;
     if (d.nextReply) {
         answer = *d.nextReply;
         d.nextReply.reset();

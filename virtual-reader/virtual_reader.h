@@ -257,8 +257,8 @@ VR_API int vr_sector_blocked(int sector);
 VR_API int vr_card_halted(void);
 
 /* --- unanswered messages and the serial front end --- */
-/* The next `count` messages (over either front end) are taken and logged but not answered;
- * later ones are answered as before. vr_reset sets the count back to 0. */
+/* The reader's next `count` messages (over either front end) are taken and logged but not
+ * answered; later ones are answered as before. vr_reset sets the count back to 0. */
 VR_API void vr_set_unanswered(int count);
 /* Opens the serial front end: a pseudo-terminal whose other side plays the same reader for
  * the serial library (point SERIVO_DEVICE at the returned path). Frames arrive as STX 02,
