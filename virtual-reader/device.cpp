@@ -68,6 +68,7 @@ struct Device {
     bool initFails = false;
     int otherDevices = 0;
     bool silent = false;
+    int unanswered = 0; // messages still to be taken without an answer
     int status = -1;
     int commandStatus[256];
     int spuriousCount = 0, spuriousByte = 0;
@@ -94,6 +95,7 @@ struct Device {
     Device() { reset(); }
     void reset() {
         vr::ResetReader(reader);
+        unanswered = 0;
         vendor = 0x10C4;
         product = 0x847C;
         release = 0x0101;
@@ -335,13 +337,20 @@ void AnswerWithFault(Device &d, hid_device *h, MessageFate &fate, int fault, uin
     }
 }
 
+// True (and one fewer left) while this reader's messages are to go unanswered.
+bool TakeUnanswered(Device &d) {
+    if (d.unanswered <= 0) return false;
+    --d.unanswered;
+    return true;
+}
+
 // A complete message arrived on handle h: answer it.
 void Answer(Device &d, hid_device *h, Clock::time_point start) {
     const uint8_t command = d.assembler.Command();
     const uint8_t *payload = d.assembler.Payload();
     const size_t size = d.assembler.PayloadSize();
     MessageFate &fate = LogMessage(d, command, payload, size);
-    if (vr::TakeUnanswered()) return;
+    if (TakeUnanswered(d)) return;
 
     if (int fault = d.faults.Draw(); fault != VR_FAULT_NONE) {
         AnswerWithFault(d, h, fate, fault, command, payload, size, start);
@@ -470,14 +479,21 @@ hid_device HID_API_EXPORT *hid_open_path(const char *path) {
     return nullptr;
 }
 
+// As hidapi does it: the first device listed with these numbers (and this serial number, when
+// one is given) is opened, whichever reader the control API has selected.
 hid_device HID_API_EXPORT *hid_open(unsigned short vendor_id, unsigned short product_id,
-                                    const wchar_t *) {
-    Device &d = D();
-    {
-        std::lock_guard<std::mutex> lock(d.mutex);
-        if (!d.present || d.vendor != vendor_id || d.product != product_id) return nullptr;
+                                    const wchar_t *serial_number) {
+    hid_device_info *devices = hid_enumerate(vendor_id, product_id);
+    const hid_device_info *match = devices;
+    for (; match; match = match->next) {
+        if (match->vendor_id != vendor_id || match->product_id != product_id) continue;
+        if (!serial_number ||
+            (match->serial_number && std::wcscmp(match->serial_number, serial_number) == 0))
+            break;
     }
-    return hid_open_path(PathOf(d.index).c_str());
+    hid_device *h = match ? hid_open_path(match->path) : nullptr;
+    hid_free_enumeration(devices);
+    return h;
 }
 
 void HID_API_EXPORT hid_close(hid_device *dev) {
@@ -603,7 +619,6 @@ void vr_reset(void) {
         r.count = 1;
         r.selected = 0;
     }
-    vr::ResetUnanswered();
 }
 
 void vr_set_reader_count(int count) {
@@ -679,6 +694,11 @@ void vr_set_other_devices(int count) {
 void vr_set_silent(int silent) {
     LOCKED;
     d.silent = silent != 0;
+}
+
+void vr_set_unanswered(int count) {
+    LOCKED;
+    d.unanswered = std::max(count, 0);
 }
 
 void vr_set_status(int status) {
@@ -925,7 +945,7 @@ bool vr::AnswerSerialMessage(uint8_t command, const uint8_t *payload, size_t siz
     Device &d = D();
     std::lock_guard<std::mutex> lock(d.mutex);
     MessageFate &fate = LogMessage(d, command, payload, size);
-    if (vr::TakeUnanswered() || d.silent) return false;
+    if (TakeUnanswered(d) || d.silent) return false;
     if (d.nextReply) {
         answer = *d.nextReply;
         d.nextReply.reset();

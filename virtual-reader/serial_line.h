@@ -1,5 +1,4 @@
-// Inside the virtual reader: what the serial front end and the unanswered-message count
-// share with the HID side.
+// Inside the virtual reader: what the serial front end shares with the HID side.
 #pragma once
 
 #include "reader.h"
@@ -13,9 +12,5 @@ namespace vr {
 // it from the same reader state, with the same faults (silent, statuses, the next reply,
 // unanswered messages). False when the message is to go unanswered.
 bool AnswerSerialMessage(uint8_t command, const uint8_t *payload, size_t size, Answer &answer);
-
-// True (and one fewer left) while messages are to go unanswered (vr_set_unanswered).
-bool TakeUnanswered();
-void ResetUnanswered();
 
 } // namespace vr

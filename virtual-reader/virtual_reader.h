@@ -45,8 +45,9 @@
  * there). Off by default: nothing below acts unless its variable is set. When the library is
  * loaded it reads VR_DEVICES=n (1..64: vr_set_reader_count(n)) and then, for each reader k
  * in turn, the variables below: NAME_k (VR_SILENT_2=1) is reader k's own, and goes before the
- * plain NAME that every reader shares. Reader 0's files are the paths given; reader k's are
- * the paths with ".k" appended (VR_STATE_FILE=/tmp/r.state: /tmp/r.state.3 for reader 3).
+ * plain NAME that every reader shares. Reader 0's state file and message log are the paths
+ * given; reader k's are the paths with ".k" appended (VR_STATE_FILE=/tmp/r.state:
+ * /tmp/r.state.3 for reader 3). VR_CONFIG_BLOCK_FILE is read as given by every reader.
  *   VR_STATE_FILE=path         loads the state a previous process left there (if the file
  *                              exists) and writes the state there when the process ends, if
  *                              the process opened that reader (so that processes that each
@@ -256,8 +257,8 @@ VR_API int vr_sector_blocked(int sector);
 VR_API int vr_card_halted(void);
 
 /* --- unanswered messages and the serial front end --- */
-/* The next `count` messages (over either front end) are taken and logged but not answered;
- * later ones are answered as before. vr_reset sets the count back to 0. */
+/* The reader's next `count` messages (over either front end) are taken and logged but not
+ * answered; later ones are answered as before. vr_reset sets the count back to 0. */
 VR_API void vr_set_unanswered(int count);
 /* Opens the serial front end: a pseudo-terminal whose other side plays the same reader for
  * the serial library (point SERIVO_DEVICE at the returned path). Frames arrive as STX 02,

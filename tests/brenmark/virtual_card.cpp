@@ -15,6 +15,8 @@
 #include "pcsc_lab.h"
 #include "vpcd_conf.h"
 
+#include <PCSC/winscard.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -135,6 +137,10 @@ int main(int argc, char **argv) {
 
     const Bytes atr = brenmark_lab::kAtrT0;
     brenmark_lab::VirtualCard card(atr, brenmark_lab::lab_card_script());
+    // Debian's pcscd runs with --auto-exit: a minute without any client and it ends, taking
+    // the vpcd reader and our card's connection with it; when the window connects later a new
+    // pcscd shows the reader empty. A context of our own keeps the service up while we run.
+    SCARDCONTEXT keepAlive = 0;
     brenmark_lab::PrivatePcscd daemon;
     std::string reader;
     std::string state;
@@ -154,6 +160,9 @@ int main(int argc, char **argv) {
             Report("unavailable");
             return 3;
         }
+        if (SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &keepAlive) !=
+            SCARD_S_SUCCESS)
+            keepAlive = 0;
         state = "system";
         Say("no reader present: a virtual card sits in \"" + reader +
             "\" of the system's pcscd, ATR " + Hex(atr) + ".");
@@ -191,6 +200,7 @@ int main(int argc, char **argv) {
     Report(state);
     WaitForTheEnd(ending);
     card.remove();
+    if (keepAlive) SCardReleaseContext(keepAlive);
     daemon.stop();
     return 0;
 }

@@ -379,6 +379,48 @@ TEST_F(VirtualReaderTest, HandlesBehaveAsFilesOfAHidrawNode) {
     hid_close(b);
 }
 
+// hid_open goes by what is listed, as hidapi's does, not by the control API's choice.
+TEST_F(VirtualReaderTest, HidOpenTakesTheFirstReaderListedWithTheNumbers) {
+    vr_set_reader_count(3);
+    vr_set_present(0); // reader 0 ("0001") is not listed
+    vr_select_reader(2);
+    struct Case {
+        const wchar_t *serial;
+        int reader; // -1: none opened
+    } cases[] = {{nullptr, 1}, {L"0003", 2}, {L"0001", -1}, {L"0009", -1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.reader);
+        hid_device *h = hid_open(0x10C4, 0x847C, c.serial);
+        ASSERT_EQ(h != nullptr, c.reader >= 0);
+        if (!h) continue;
+        vr_select_reader(c.reader);
+        EXPECT_EQ(vr_open_handles(), 1);
+        hid_close(h);
+    }
+    EXPECT_EQ(hid_open(0x10C4, 0x84A2, nullptr), nullptr);
+}
+
+// Like every other setting, unanswered messages belong to the reader they were set on.
+TEST_F(VirtualReaderTest, UnansweredMessagesAreTheSelectedReadersOwn) {
+    vr_set_reader_count(2);
+    vr_select_reader(1);
+    vr_set_unanswered(1);
+    hid_device *first = hid_open_path("virtual-reader:0");
+    hid_device *second = hid_open_path("virtual-reader:1");
+    ASSERT_TRUE(first && second);
+    uint8_t version[65] = {0x08, 0x2D}, in[65];
+    struct Step {
+        hid_device *h;
+        int read; // what hid_read_timeout gives
+    } steps[] = {{first, 65}, {second, 0}, {second, 65}};
+    for (const Step &s : steps) {
+        ASSERT_EQ(hid_write(s.h, version, sizeof version), 65);
+        EXPECT_EQ(hid_read_timeout(s.h, in, sizeof in, 100), s.read);
+    }
+    hid_close(first);
+    hid_close(second);
+}
+
 TEST_F(VirtualReaderTest, ResetRestoresAFreshReader) {
     vr_set_identity(1, 2, 3);
     vr_set_report_length(17);

@@ -7,8 +7,9 @@
 namespace emu {
 namespace {
 
-// Input reports one open file keeps; newer ones are dropped while it is full.
-constexpr size_t kFileReports = 64;
+// Input reports one open file keeps; newer ones are dropped while it is full. The driver's
+// ring has 64 slots and keeps one free.
+constexpr size_t kFileReports = 63;
 // The longest report the hidraw driver passes on.
 constexpr size_t kMaxWrite = 16384;
 

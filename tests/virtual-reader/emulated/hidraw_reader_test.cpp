@@ -138,6 +138,19 @@ TEST(HidrawReader, EveryOpenFileGetsEveryReport) {
     EXPECT_EQ(r.OpenFiles(), 1);
 }
 
+// The driver keeps a file's reports in a ring of 64 slots, one always free: a file that does
+// not read holds the first 63 and loses the rest.
+TEST(HidrawReader, AFileThatDoesNotReadKeepsSixtyThreeReports) {
+    HidrawReader r(Format(8, 4)); // two payload bytes a report: a long answer
+    r.Open(kFile);
+    Send(r, HostReports(r.Setup(), 0xA9, {0x7E}));
+    int kept = 0;
+    uint8_t b[4];
+    while (r.Read(kFile, b, sizeof b) > 0)
+        ++kept;
+    EXPECT_EQ(kept, 63);
+}
+
 TEST(HidrawReader, UnplugFailsTheOpenFilesAndAPlugDoesNotRevive) {
     HidrawReader r(Format(8, 65));
     int unplugs = 0;
