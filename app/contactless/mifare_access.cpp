@@ -109,10 +109,11 @@ std::string PermanentTrailerText(const TTrailerOutlook &o, int sector) {
     return text;
 }
 
-bool ZeroKeyAChangesKey(const TMifareBlock &trailer, const TMifareKey &authenticationKey) {
+bool ZeroKeyAChangesKey(const TMifareBlock &trailer, const TMifareKey &authenticationKey,
+                        bool authenticatedWithKeyB) {
     const bool zeroKeyA =
         std::all_of(trailer.begin(), trailer.begin() + 6, [](uint8_t b) { return b == 0; });
     const bool zeroKey = std::all_of(authenticationKey.begin(), authenticationKey.end(),
                                      [](uint8_t b) { return b == 0; });
-    return zeroKeyA && !zeroKey;
+    return zeroKeyA && (authenticatedWithKeyB || !zeroKey);
 }

@@ -50,6 +50,8 @@ TTrailerOutlook ReviewTrailer(const TMifareBlock &trailer);
 // What a permanent trailer does to the sector, in one or two sentences.
 std::string PermanentTrailerText(const TTrailerOutlook &outlook, int sector);
 
-// A trailer whose key A is all zeros while the key that authenticates is not: a trailer read
-// back shows key A as zeros, so writing such a row back would change the sector's key A.
-bool ZeroKeyAChangesKey(const TMifareBlock &trailer, const TMifareKey &authenticationKey);
+// A trailer whose key A is all zeros while the key that authenticates is not, or is key B: a
+// trailer read back shows key A as zeros, so writing such a row back would change the
+// sector's key A. Key B says nothing of key A, even when both are zeros.
+bool ZeroKeyAChangesKey(const TMifareBlock &trailer, const TMifareKey &authenticationKey,
+                        bool authenticatedWithKeyB = false);

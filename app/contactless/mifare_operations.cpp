@@ -192,7 +192,8 @@ void MifareWriteCard(const TRfidLink &link, TMifareWindow &w) {
             !w.Ask(kPermanentCaption,
                    PermanentTrailerText(outlook, t->sector) + kPermanentQuestion))
             return;
-        if (ZeroKeyAChangesKey(trailer, t->key) && !w.Ask(kZeroKeyACaption, kZeroKeyAQuestion))
+        if (ZeroKeyAChangesKey(trailer, t->key, t->keyChoice != 0) &&
+            !w.Ask(kZeroKeyACaption, kZeroKeyAQuestion))
             return;
     }
     const auto bytes = ParseRow(row);

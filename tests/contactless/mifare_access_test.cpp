@@ -136,6 +136,9 @@ TEST(MifareAccess, ZeroKeyAIsAChangeUnlessItIsTheKeyInUse) {
     std::fill_n(t.begin(), 6, 0); // as a trailer reads back
     EXPECT_TRUE(ZeroKeyAChangesKey(t, key));
     EXPECT_FALSE(ZeroKeyAChangesKey(t, zero));
+    // Authenticated with key B, zeros or not, nothing is known of key A.
+    EXPECT_TRUE(ZeroKeyAChangesKey(t, zero, true));
+    EXPECT_TRUE(ZeroKeyAChangesKey(t, key, true));
     t[5] = 1;
     EXPECT_FALSE(ZeroKeyAChangesKey(t, key));
 }

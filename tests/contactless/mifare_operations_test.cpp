@@ -307,6 +307,7 @@ TEST_F(MifareOperations, TrailersThatCannotBeUndoneNeedTheirOwnYes) {
         const char *row, *key;
         std::vector<bool> answers;
         Log log;
+        bool keyB = false;
     } cases[] = {
         // Access bits 111 throughout: the second question names what is lost.
         {"7B3E51A9C4D600F0FF69B0B1B2B3B4B5", "7B3E51A9C4D6", {true, false}, {trailer, locked}},
@@ -325,6 +326,12 @@ TEST_F(MifareOperations, TrailersThatCannotBeUndoneNeedTheirOwnYes) {
          {true},
          then({trailer}, {"disable", "RF_authentication(0,4,000000000000)", "RF_write(4,3,32)",
                           "enable", "message Write Card Successful"})},
+        // Key B of zeros opens the sector (access bits 011): key A is still unknown.
+        {"0000000000007F078869000000000000",
+         "000000000000",
+         {true, false},
+         {trailer, zeroKey},
+         true},
         // Both: three questions, and a No to the last still sends nothing.
         {"00000000000000F0FF69B0B1B2B3B4B5",
          "7B3E51A9C4D6",
@@ -336,6 +343,7 @@ TEST_F(MifareOperations, TrailersThatCannotBeUndoneNeedTheirOwnYes) {
         w.fields[TMifareField::Row3] = c.row;
         w.fields[TMifareField::Key] = c.key;
         w.answers = c.answers;
+        w.keyB = c.keyB;
         MifareWriteCard(link, w);
         EXPECT_EQ(gLog, c.log) << c.row << " " << c.key << " " << c.answers.size();
     }
