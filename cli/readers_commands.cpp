@@ -329,8 +329,10 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
         return Fail(io, kExitNoReader, error);
     const bool forked = SingleThreaded();
 
-    std::vector<std::string> args{"restore", file};
+    // "--" keeps a file name that starts with a dash a file name in the child.
+    std::vector<std::string> args{"restore"};
     if (verify) args.push_back("--verify");
+    args.insert(args.end(), {"--", file});
     std::vector<TRun> runs(readers.size());
     for (size_t i = 0; i < readers.size(); ++i) {
         runs[i].Reader = &readers[i];
