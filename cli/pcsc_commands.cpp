@@ -52,25 +52,6 @@ std::string Joined(const std::vector<std::string> &words) {
 
 // --- the answer to reset ---
 
-// Hex digits and blanks, an even number of digits. "" or what is wrong.
-std::string ParseAtrHex(const std::string &text, std::vector<uint8_t> &bytes) {
-    bytes.clear();
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ' || c == '\t') continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return std::string("the ATR holds '") + c + "', which is no hex digit";
-        digits += c;
-    }
-    if (digits.empty()) return "the ATR is empty";
-    if (digits.size() % 2) return "the ATR has an odd number of hex digits";
-    if (digits.size() / 2 > kMaxAtrInput)
-        return "the ATR is longer than " + std::to_string(kMaxAtrInput) + " bytes";
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return {};
-}
-
 struct TKnownLookup {
     bool Listed = false; // the list could be read
     std::string Path;
@@ -367,7 +348,7 @@ int CmdPcscAtr(const TCliStreams &io, const TPcscOptions &o, const std::vector<s
     std::vector<uint8_t> atr;
     std::string reader;
     if (!hex.empty()) {
-        const std::string error = ParseAtrHex(Joined(hex), atr);
+        const std::string error = ParseHexBytes(Joined(hex), atr, "ATR", kMaxAtrInput);
         if (!error.empty()) return Fail(io, kExitUsage, error);
     } else {
         std::vector<TReaderState> readers;
