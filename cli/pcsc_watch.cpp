@@ -1,6 +1,7 @@
 // pcsc watch: the readers and cards present, then every arrival and removal, until SIGINT
 // or SIGTERM. A blocked wait for a change is ended with SCardCancel from a thread of its
 // own, since the signal handler itself may only write to a pipe.
+#include "json_text.h"
 #include "pcsc_service.h"
 
 #include "smartcard/apdu_text.h"
@@ -130,7 +131,7 @@ class TEvents {
                 e["atr"] = mute ? nlohmann::ordered_json()
                                 : nlohmann::ordered_json(BytesToHex(atr->data(), atr->size()));
             if (mute) e["mute"] = true;
-            Io.out << e.dump() << std::endl;
+            Io.out << JsonText(e) << std::endl;
             return;
         }
         std::string what = kind;
