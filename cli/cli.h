@@ -60,7 +60,7 @@ int CmdVerify(const TCliStreams &io, const std::string &file);
 // Each side is a settings file, "reader" (the chosen or first reader) or "reader:PATH|SERIAL".
 int CmdDiff(const TCliStreams &io, const std::string &a, const std::string &b);
 
-// --- several readers (bench_commands.cpp) ---
+// --- several readers (readers_commands.cpp) ---
 int CmdList(const TCliStreams &io);
 // Runs `restore FILE` for each reader in a child process of its own (this program again, with
 // --device), `jobs` at a time (0: all at once).

@@ -2,6 +2,7 @@
 // and compared field by field in show's words. Nothing is written to a reader.
 #include "cli.h"
 #include "config_report.h"
+#include "json_text.h"
 #include "settings_source.h"
 
 #include <algorithm>
@@ -11,11 +12,6 @@
 namespace {
 
 using json = nlohmann::ordered_json;
-
-std::string Dumped(const json &j, int indent) {
-    // Names come from the reader's bytes, which need not be UTF-8.
-    return j.dump(indent, ' ', false, json::error_handler_t::replace);
-}
 
 // One side of a comparison: a configuration and where it came from.
 struct TSide {
@@ -78,11 +74,11 @@ int Compare(const TCliStreams &io, const TSide &a, const TSide &b) {
     }
     const size_t n = differences.size();
     if (io.json) {
-        io.out << Dumped(json{{"a", a.Name},
-                              {"b", b.Name},
-                              {"equal", n == 0},
-                              {"differences", differences}},
-                         2)
+        io.out << JsonText(json{{"a", a.Name},
+                                {"b", b.Name},
+                                {"equal", n == 0},
+                                {"differences", differences}},
+                           2)
                << '\n';
     } else if (n == 0) {
         io.out << a.Name << " and " << b.Name << " hold the same configuration\n";
@@ -99,7 +95,7 @@ int CmdShowFile(const TCliStreams &io, const std::string &file) {
     TMsrSession m;
     if (const int status = OpenSettingsFile(io, file, TShortFile::Warn, m)) return status;
     if (io.json)
-        io.out << Dumped(ConfigJson(*m.Settings, m.Window.Controls, TConfigSource::File), 2)
+        io.out << JsonText(ConfigJson(*m.Settings, m.Window.Controls, TConfigSource::File), 2)
                << '\n';
     else
         io.out << ConfigText(*m.Settings, m.Window.Controls, TConfigSource::File);

@@ -4,6 +4,7 @@
 #include "config/record_rules.h"
 #include "config/settings_file.h"
 #include "config_report.h"
+#include "json_text.h"
 #include "link/frames.h"
 #include "link/transaction.h"
 #include "msr_session.h"
@@ -24,7 +25,7 @@ int Bound(const TCliStreams &io, TMsrSession &m) {
 // A result: as JSON, or as its line of text.
 int Done(const TCliStreams &io, const json &result, const std::string &text) {
     if (io.json)
-        io.out << result.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+        io.out << JsonText(result) << '\n';
     else
         io.out << text << '\n';
     return kExitOk;
@@ -87,10 +88,7 @@ int CmdShow(const TCliStreams &io) {
     TMsrSession m;
     if (const int status = LoadReader(io, m)) return status;
     if (io.json)
-        // Names come from the reader's bytes, which need not be UTF-8.
-        io.out << ConfigJson(*m.Settings, m.Window.Controls)
-                      .dump(2, ' ', false, json::error_handler_t::replace)
-               << '\n';
+        io.out << JsonText(ConfigJson(*m.Settings, m.Window.Controls), 2) << '\n';
     else
         io.out << ConfigText(*m.Settings, m.Window.Controls);
     return kExitOk;

@@ -2,6 +2,7 @@
 // transaction each, with the response as hex and the status word's meaning.
 #include "cli.h"
 #include "diagnostics/ic_card.h"
+#include "json_text.h"
 #include "keycodes/hex_text.h"
 #include "msr_session.h"
 #include "smartcard/apdu_text.h"
@@ -123,8 +124,7 @@ int CmdIc(const TCliStreams &io, TIcCommand command, const std::vector<std::stri
     }
     if (io.json) {
         if (trace) result["trace"] = transcript;
-        io.out << result.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-               << '\n';
+        io.out << JsonText(result) << '\n';
     }
     return kExitOk;
 }

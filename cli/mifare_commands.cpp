@@ -7,6 +7,7 @@
 #include "contactless/mifare_access.h"
 #include "contactless/mifare_operations.h"
 #include "contactless/mifare_text.h"
+#include "json_text.h"
 #include "shell/ui_text.h"
 
 #include <algorithm>
@@ -204,7 +205,7 @@ using json = nlohmann::ordered_json;
 // A result: as JSON, or as the text the command prints.
 void Print(const TCliStreams &io, const json &result, const std::string &text) {
     if (io.json)
-        io.out << result.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+        io.out << JsonText(result) << '\n';
     else
         io.out << text;
 }

@@ -2,6 +2,7 @@
 // Open and exchange over the same library, so what they send is what the window sends;
 // list and atr ask the service directly for what the library's calls do not give.
 #include "cli.h"
+#include "json_text.h"
 #include "pcsc_service.h"
 #include "smartcard/apdu_script.h"
 #include "smartcard/apdu_text.h"
@@ -51,25 +52,6 @@ std::string Joined(const std::vector<std::string> &words) {
 }
 
 // --- the answer to reset ---
-
-// Hex digits and blanks, an even number of digits. "" or what is wrong.
-std::string ParseAtrHex(const std::string &text, std::vector<uint8_t> &bytes) {
-    bytes.clear();
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ' || c == '\t') continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return std::string("the ATR holds '") + c + "', which is no hex digit";
-        digits += c;
-    }
-    if (digits.empty()) return "the ATR is empty";
-    if (digits.size() % 2) return "the ATR has an odd number of hex digits";
-    if (digits.size() / 2 > kMaxAtrInput)
-        return "the ATR is longer than " + std::to_string(kMaxAtrInput) + " bytes";
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return {};
-}
 
 struct TKnownLookup {
     bool Listed = false; // the list could be read
@@ -337,7 +319,7 @@ int CmdPcscList(const TCliStreams &io, bool asJson) {
                                 {"in_use", r.InUse},
                                 {"exclusive", r.Exclusive}});
         }
-        io.out << json{{"readers", list}}.dump(2) << '\n';
+        io.out << JsonText(json{{"readers", list}}, 2) << '\n';
         return kExitOk;
     }
     if (readers.empty()) io.out << "no PC/SC reader\n";
@@ -367,7 +349,7 @@ int CmdPcscAtr(const TCliStreams &io, const TPcscOptions &o, const std::vector<s
     std::vector<uint8_t> atr;
     std::string reader;
     if (!hex.empty()) {
-        const std::string error = ParseAtrHex(Joined(hex), atr);
+        const std::string error = ParseHexBytes(Joined(hex), atr, "ATR", kMaxAtrInput);
         if (!error.empty()) return Fail(io, kExitUsage, error);
     } else {
         std::vector<TReaderState> readers;
@@ -400,7 +382,7 @@ int CmdPcscAtr(const TCliStreams &io, const TPcscOptions &o, const std::vector<s
     const TAtrInfo info = DecodeAtr(atr);
     const TKnownLookup known = LookUpKnown(io, atr);
     if (o.Json)
-        io.out << AtrJson(info, known, reader).dump(2) << '\n';
+        io.out << JsonText(AtrJson(info, known, reader), 2) << '\n';
     else
         AtrText(io.out, info, known, reader);
     return info.Sound() ? kExitOk : kExitVerify;
@@ -420,7 +402,7 @@ int CmdPcscApdu(const TCliStreams &io, const TPcscOptions &o, const std::vector<
     if (o.Json) {
         json j{{"reader", session.Reader}};
         j.update(ExchangeJson(x));
-        if (x.Result == 0) io.out << j.dump(2) << '\n';
+        if (x.Result == 0) io.out << JsonText(j, 2) << '\n';
     } else {
         io.out << "reader: " << session.Reader << '\n';
         ExchangeText(io.out, x, "");
@@ -480,13 +462,12 @@ int CmdPcscScript(const TCliStreams &io, const TPcscOptions &o, const std::strin
         }
     }
     if (o.Json) {
-        io.out << json{{"reader", session.Reader},
-                       {"steps", done},
-                       {"result", status == kExitOk       ? "ok"
-                                  : status == kExitVerify ? "mismatch"
-                                                          : "failed"}}
-                      .dump(2)
-               << '\n';
+        const json result{{"reader", session.Reader},
+                          {"steps", done},
+                          {"result", status == kExitOk       ? "ok"
+                                     : status == kExitVerify ? "mismatch"
+                                                             : "failed"}};
+        io.out << JsonText(result, 2) << '\n';
     } else if (status == kExitOk) {
         io.out << "done: " << steps.size() << (steps.size() == 1 ? " command" : " commands") << ", "
                << checked << (checked == 1 ? " answer" : " answers") << " as expected\n";

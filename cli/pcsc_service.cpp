@@ -22,33 +22,33 @@ class TContext {
     LONG Result;
 };
 
-std::vector<std::string> SplitMultiString(const std::string &multi) {
-    std::vector<std::string> names;
+} // namespace
+
+long ListReaderNames(SCARDCONTEXT context, std::vector<std::string> &names) {
+    names.clear();
+    DWORD size = 0;
+    LONG rv = SCardListReaders(context, nullptr, nullptr, &size);
+    if (rv == SCARD_E_NO_READERS_AVAILABLE) return 0;
+    if (rv != SCARD_S_SUCCESS) return rv;
+    std::string multi(size, '\0');
+    rv = SCardListReaders(context, nullptr, multi.data(), &size);
+    if (rv == SCARD_E_NO_READERS_AVAILABLE) return 0;
+    if (rv != SCARD_S_SUCCESS) return rv;
+    multi.resize(std::min<std::size_t>(size, multi.size()));
     for (std::size_t at = 0; at < multi.size() && multi[at] != '\0';) {
-        const std::size_t end = multi.find('\0', at);
-        const std::size_t stop = end == std::string::npos ? multi.size() : end;
+        const std::size_t stop = std::min(multi.find('\0', at), multi.size());
         names.push_back(multi.substr(at, stop - at));
         at = stop + 1;
     }
-    return names;
+    return 0;
 }
-
-} // namespace
 
 long ListReaderStates(std::vector<TReaderState> &readers) {
     readers.clear();
     TContext context;
     if (context.Result != SCARD_S_SUCCESS) return context.Result;
-    DWORD size = 0;
-    LONG rv = SCardListReaders(context.Handle, nullptr, nullptr, &size);
-    if (rv == SCARD_E_NO_READERS_AVAILABLE) return 0;
-    if (rv != SCARD_S_SUCCESS) return rv;
-    std::string multi(size, '\0');
-    rv = SCardListReaders(context.Handle, nullptr, multi.data(), &size);
-    if (rv == SCARD_E_NO_READERS_AVAILABLE) return 0;
-    if (rv != SCARD_S_SUCCESS) return rv;
-    multi.resize(std::min<std::size_t>(size, multi.size()));
-    const std::vector<std::string> names = SplitMultiString(multi);
+    std::vector<std::string> names;
+    if (const long rv = ListReaderNames(context.Handle, names)) return rv;
     if (names.empty()) return 0;
 
     std::vector<SCARD_READERSTATE> states(names.size());
@@ -56,7 +56,8 @@ long ListReaderStates(std::vector<TReaderState> &readers) {
         states[i].szReader = names[i].c_str();
         states[i].dwCurrentState = SCARD_STATE_UNAWARE;
     }
-    rv = SCardGetStatusChange(context.Handle, 0, states.data(), static_cast<DWORD>(states.size()));
+    const LONG rv =
+        SCardGetStatusChange(context.Handle, 0, states.data(), static_cast<DWORD>(states.size()));
     if (rv != SCARD_S_SUCCESS && rv != SCARD_E_TIMEOUT) return rv;
     for (std::size_t i = 0; i < names.size(); ++i) {
         const DWORD s = states[i].dwEventState;

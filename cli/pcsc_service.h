@@ -4,6 +4,8 @@
 
 #include "cli.h"
 
+#include <PCSC/pcsclite.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +18,10 @@ struct TReaderState {
     bool Exclusive = false;
     std::vector<uint8_t> Atr;
 };
+
+// The names of the readers the service lists in `context`. Returns 0 (no reader is an empty
+// list, not an error) or the service's error code.
+long ListReaderNames(SCARDCONTEXT context, std::vector<std::string> &names);
 
 // The readers and their states. Returns 0 (no reader is an empty list, not an error) or
 // the service's error code.

@@ -1,6 +1,7 @@
 // pcsc watch: the readers and cards present, then every arrival and removal, until SIGINT
 // or SIGTERM. A blocked wait for a change is ended with SCardCancel from a thread of its
 // own, since the signal handler itself may only write to a pipe.
+#include "json_text.h"
 #include "pcsc_service.h"
 
 #include "smartcard/apdu_text.h"
@@ -130,7 +131,7 @@ class TEvents {
                 e["atr"] = mute ? nlohmann::ordered_json()
                                 : nlohmann::ordered_json(BytesToHex(atr->data(), atr->size()));
             if (mute) e["mute"] = true;
-            Io.out << e.dump() << std::endl;
+            Io.out << JsonText(e) << std::endl;
             return;
         }
         std::string what = kind;
@@ -161,24 +162,6 @@ std::vector<uint8_t> AtrOf(const SCARD_READERSTATE &s) {
     return std::vector<uint8_t>(s.rgbAtr, s.rgbAtr + std::min<DWORD>(s.cbAtr, MAX_ATR_SIZE));
 }
 
-LONG ListNames(SCARDCONTEXT context, std::vector<std::string> &names) {
-    names.clear();
-    DWORD size = 0;
-    LONG rv = SCardListReaders(context, nullptr, nullptr, &size);
-    if (rv == SCARD_E_NO_READERS_AVAILABLE) return SCARD_S_SUCCESS;
-    if (rv != SCARD_S_SUCCESS) return rv;
-    std::string multi(size, '\0');
-    rv = SCardListReaders(context, nullptr, multi.data(), &size);
-    if (rv == SCARD_E_NO_READERS_AVAILABLE) return SCARD_S_SUCCESS;
-    if (rv != SCARD_S_SUCCESS) return rv;
-    for (std::size_t at = 0; at < multi.size() && multi[at] != '\0';) {
-        const std::size_t end = std::min(multi.find('\0', at), multi.size());
-        names.push_back(multi.substr(at, end - at));
-        at = end + 1;
-    }
-    return SCARD_S_SUCCESS;
-}
-
 // Reports a change of one reader's card between the state known and the one seen.
 void CardChange(TEvents &events, const std::string &name, DWORD before,
                 const SCARD_READERSTATE &now) {
@@ -200,7 +183,7 @@ class TWatch {
 
     int Run(const TCanceller &canceller) {
         std::vector<std::string> names;
-        LONG rv = ListNames(Context, names);
+        LONG rv = ListReaderNames(Context, names);
         if (rv != SCARD_S_SUCCESS) return ServiceFailure(Io, rv);
         // Start from nothing known: every reader and card present is reported once.
         if (!Refresh(names, "reader-present", "card-present")) return Failure;
@@ -229,7 +212,7 @@ class TWatch {
             }
             if (rv == SCARD_S_SUCCESS) relist |= Take(states);
             if (relist) {
-                rv = ListNames(Context, names);
+                rv = ListReaderNames(Context, names);
                 if (rv != SCARD_S_SUCCESS) {
                     if (canceller.Stopping()) break;
                     return ServiceFailure(Io, rv);

@@ -4,6 +4,7 @@
 #include "cli.h"
 #include "config/record_rules.h"
 #include "hid_readers.h"
+#include "json_text.h"
 #include "msr_session.h"
 #include "pcsc_service.h"
 #include "settings_source.h"
@@ -44,11 +45,6 @@ std::string Trimmed(const std::string &text) {
     const size_t from = text.find_first_not_of(' ');
     return from == std::string::npos ? std::string()
                                      : text.substr(from, text.find_last_not_of(' ') + 1 - from);
-}
-
-std::string Dumped(const json &j, int indent) {
-    // Version texts and serial numbers come from the devices, which need not send UTF-8.
-    return j.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
 // The readers attached, or (`chosen`) those --device names; the exit status with its error
@@ -111,11 +107,11 @@ int CmdList(const TCliStreams &io) {
         json pcsc = json::array();
         for (size_t i = 0; i < cards.size(); ++i)
             pcsc.push_back(json{{"index", i}, {"name", cards[i].Name}, {"card", cards[i].Card}});
-        io.out << Dumped(json{{"readers", hid},
-                              {"pcsc",
-                               {{"readers", pcsc},
-                                {"error", pcscError.empty() ? json() : json(pcscError)}}}},
-                         2)
+        io.out << JsonText(json{{"readers", hid},
+                                {"pcsc",
+                                 {{"readers", pcsc},
+                                  {"error", pcscError.empty() ? json() : json(pcscError)}}}},
+                           2)
                << '\n';
         return kExitOk;
     }
@@ -329,8 +325,10 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
         return Fail(io, kExitNoReader, error);
     const bool forked = SingleThreaded();
 
-    std::vector<std::string> args{"restore", file};
+    // "--" keeps a file name that starts with a dash a file name in the child.
+    std::vector<std::string> args{"restore"};
     if (verify) args.push_back("--verify");
+    args.insert(args.end(), {"--", file});
     std::vector<TRun> runs(readers.size());
     for (size_t i = 0; i < readers.size(); ++i) {
         runs[i].Reader = &readers[i];
@@ -354,12 +352,13 @@ int CmdRestoreAll(const TCliStreams &io, const std::string &file, bool verify, i
             worst = std::max(worst, r.Status);
             written += r.Status == kExitOk;
             if (io.json)
-                io.out << Dumped(json{{"path", r.Reader->Path},
-                                      {"serial",
-                                       r.Reader->Serial.empty() ? json() : json(r.Reader->Serial)},
-                                      {"status", r.Status},
-                                      {"result", r.Result}},
-                                 -1)
+                io.out << JsonText(
+                              json{{"path", r.Reader->Path},
+                                   {"serial",
+                                    r.Reader->Serial.empty() ? json() : json(r.Reader->Serial)},
+                                   {"status", r.Status},
+                                   {"result", r.Result}},
+                              -1)
                        << '\n';
             else
                 io.out << Padded(r.Reader->Path, pathWidth) << "  "

@@ -41,7 +41,8 @@ std::string ByteText(const TExpectByte &e) {
 
 } // namespace
 
-std::string ParseApduHex(std::string_view text, std::vector<uint8_t> &bytes) {
+std::string ParseHexBytes(std::string_view text, std::vector<uint8_t> &bytes, const char *what,
+                          std::size_t most) {
     bytes.clear();
     std::size_t digits = 0;
     for (char c : text) {
@@ -57,19 +58,27 @@ std::string ParseApduHex(std::string_view text, std::vector<uint8_t> &bytes) {
             bytes.back() = static_cast<uint8_t>(bytes.back() | v);
         ++digits;
         // Refused long before a hostile line could take much memory.
-        if (bytes.size() > kMaxScriptApduBytes) break;
+        if (bytes.size() > most) break;
     }
     std::string error;
+    const std::string the = std::string("the ") + what;
     if (digits == 0)
-        error = "the APDU is empty";
-    else if (bytes.size() > kMaxScriptApduBytes)
-        error = "the APDU is longer than " + std::to_string(kMaxScriptApduBytes) + " bytes";
+        error = the + " is empty";
+    else if (bytes.size() > most)
+        error = the + " is longer than " + std::to_string(most) + " bytes";
     else if (digits % 2)
-        error = "the APDU has an odd number of hex digits (" + std::to_string(digits) + ")";
-    else if (bytes.size() < kMinApduBytes)
+        error = the + " has an odd number of hex digits (" + std::to_string(digits) + ")";
+    if (!error.empty()) bytes.clear();
+    return error;
+}
+
+std::string ParseApduHex(std::string_view text, std::vector<uint8_t> &bytes) {
+    std::string error = ParseHexBytes(text, bytes, "APDU", kMaxScriptApduBytes);
+    if (error.empty() && bytes.size() < kMinApduBytes) {
         error = "the APDU has " + std::to_string(bytes.size()) +
                 (bytes.size() == 1 ? " byte" : " bytes") + "; it needs at least 4 (CLA INS P1 P2)";
-    if (!error.empty()) bytes.clear();
+        bytes.clear();
+    }
     return error;
 }
 

@@ -21,8 +21,11 @@ inline constexpr std::size_t kMaxScriptApduBytes = 511;
 // A script larger than this is no script.
 inline constexpr std::size_t kMaxScriptBytes = 1 << 20;
 
-// Hex digits, blanks and tabs (ignored) to bytes: an even number of digits, at least
-// kMinApduBytes and at most kMaxScriptApduBytes bytes. "" or what is wrong.
+// Hex digits, blanks and tabs (ignored) to bytes: an even number of digits, at least one byte
+// and at most `most`. "" or what is wrong, the bytes named `what` ("APDU", "ATR").
+std::string ParseHexBytes(std::string_view text, std::vector<uint8_t> &bytes, const char *what,
+                          std::size_t most);
+// The same for one command: at least kMinApduBytes and at most kMaxScriptApduBytes bytes.
 std::string ParseApduHex(std::string_view text, std::vector<uint8_t> &bytes);
 
 struct TExpectByte {

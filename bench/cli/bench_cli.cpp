@@ -8,13 +8,13 @@
 // The commands run in this process, so the figures leave out starting the program.
 #include "cli.h"
 #include "contactless/mifare_operations.h"
+#include "run_cli.h"
 #include "virtual_reader.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -28,18 +28,6 @@ struct Figures {
     int reports = 0;
     int searches = 0;
 };
-
-int Run(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const TCliStreams io{out, err, false};
-    std::vector<char *> argv;
-    args.insert(args.begin(), "cardtool-cli");
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    const int status = RunCli(int(argv.size()), argv.data(), io);
-    if (status != 0) std::fprintf(stderr, "%s", err.str().c_str());
-    return status;
-}
 
 // Card searches among the messages sent: each one sets the card type once.
 int Searches() {
@@ -55,7 +43,7 @@ int Searches() {
 Figures Measure(const std::vector<std::string> &args) {
     vr_clear_log();
     const auto start = Clock::now();
-    if (Run(args) != 0) {
+    if (RunCliHere(args) != 0) {
         std::fprintf(stderr, "cardtool-cli failed\n");
         std::exit(1);
     }
@@ -85,7 +73,8 @@ int main() {
     const std::string settings = std::string(folder) + "/reader.MDAT";
     vr_reset();
     // Warm up (the library is loaded once) and make the settings file to restore.
-    if (Run({"backup", settings}) != 0 || Run({"mifare", "dump", image}) != 0) return 1;
+    if (RunCliHere({"backup", settings}) != 0 || RunCliHere({"mifare", "dump", image}) != 0)
+        return 1;
 
     vr_set_report_delay_us(1000);
     const Figures dump = Median(7, {"mifare", "dump", image});

@@ -7,6 +7,7 @@
 //     readers' answers to the version command), target under 50 ms; and the same for the
 //     program run as a process, start-up included, for comparison.
 #include "cli.h"
+#include "run_cli.h"
 #include "virtual_reader.h"
 
 #include <algorithm>
@@ -16,7 +17,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,18 +74,6 @@ double RunProgram(const std::vector<std::string> &args, const std::vector<std::s
     return ms;
 }
 
-int RunHere(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const TCliStreams io{out, err, false};
-    std::vector<char *> argv;
-    args.insert(args.begin(), "cardtool-cli");
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    const int status = RunCli(int(argv.size()), argv.data(), io);
-    if (status != 0) std::fprintf(stderr, "%s", err.str().c_str());
-    return status;
-}
-
 // Reports every reader exchanged since their logs were cleared.
 int Reports(int readers) {
     int n = 0;
@@ -134,13 +122,13 @@ int main(int argc, char **argv) {
         vr_set_report_delay_us(1000);
     }
     vr_select_reader(0);
-    if (RunHere({"list"}) != 0) return 1; // loads the libraries once
+    if (RunCliHere({"list"}) != 0) return 1; // loads the libraries once
     std::vector<double> beyond;
     double wire = 0;
     for (int i = 0; i < rounds; ++i) {
         ClearLogs(kBench);
         const auto start = Clock::now();
-        if (RunHere({"list"}) != 0) return 1;
+        if (RunCliHere({"list"}) != 0) return 1;
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         wire = Reports(kBench); // one millisecond each
         beyond.push_back(ms - wire);

@@ -129,6 +129,11 @@ TEST_F(CliPcsc, Atr) {
     EXPECT_EQ(j["protocols"], json::array({1}));
     EXPECT_EQ(j["fields"].size(), 3u);
     EXPECT_EQ(j["known"], json::array());
+    // A list need not be UTF-8: what is not is replaced in JSON, never the end of the program.
+    std::ofstream(File("latin1.txt")) << "3B 80 01 81\n\tcarte \xE9tudiant\n";
+    r = Exec({"pcsc", "atr", "--json", "3B800181"}, {{"CARDTOOL_ATR_LIST", File("latin1.txt")}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out)["known"][0]["descriptions"][0], "carte \xEF\xBF\xBDtudiant");
 
     for (const char *bad : {"3B0", "3B 0G", "", "0x3B"}) {
         r = Exec({"pcsc", "atr", bad});

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -171,6 +172,18 @@ TEST_F(CliReaders, RestoreAllWritesEveryReaderAndReportsTheWorst) {
     EXPECT_EQ(json::parse(lines[1])["status"], 3);
     EXPECT_EQ(json::parse(lines[2])["status"], 5);
     EXPECT_EQ(ReaderBlock(3), block);
+
+    // A file named with a leading dash reaches each reader's process as a file, not an option.
+    for (int k = 0; k < kReaders; ++k)
+        SetReaderBlock(Encoded(*Record(kFactoryOptions), 0), k);
+    std::filesystem::copy_file(file, File("-shop.MDAT"));
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(Dir);
+    r = Bench({"restore", "--all", "--verify", "--", "-shop.MDAT"});
+    std::filesystem::current_path(here);
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (int k = 0; k < kReaders; ++k)
+        EXPECT_EQ(ReaderBlock(k), block) << k;
 
     // Unplugged readers are not listed; none at all is exit status 2.
     r = Bench({"restore", "--all", file}, {{"VR_PRESENT", "0"}, {"VR_PRESENT_2", "1"}});
