@@ -290,7 +290,7 @@ int CmdMifareWrite(const TCliStreams &io, const TMifareOptions &o, const std::st
                         PermanentTrailerText(outlook, *ParseIndex(sector, kMifareSectors - 1)) +
                             " Writing these access bits needs --force-trailer --allow-permanent; "
                             "nothing was written");
-        if (ZeroKeyAChangesKey(trailer, *ParseKey(o.Key)) && !allowed.ZeroKeyA)
+        if (ZeroKeyAChangesKey(trailer, *ParseKey(o.Key), o.KeyB) && !allowed.ZeroKeyA)
             return Fail(io, kExitUsage,
                         "key A (digits 1 to 12) is 000000000000, as a trailer that was read shows "
                         "it, and would replace the sector's key A; --allow-zero-key-a writes it "

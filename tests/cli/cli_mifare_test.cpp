@@ -131,6 +131,10 @@ TEST_F(CliMifare, TrailersThatCannotBeUndoneNeedTheirOwnFlag) {
         {{"mifare", "write", "2", "3", asRead, "--force-trailer"}, "--allow-zero-key-a"},
         {{"mifare", "write", "2", "3", asRead, "--force-trailer", "--allow-permanent"},
          "would replace the sector's key A"},
+        // Key B of zeros says nothing of key A.
+        {{"mifare", "--key-b", "--key", "000000000000", "write", "2", "3", asRead,
+          "--force-trailer"},
+         "--allow-zero-key-a"},
     };
     for (const auto &r : refused) {
         const Result result = Exec(r.args);

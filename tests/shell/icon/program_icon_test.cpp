@@ -38,6 +38,8 @@ TEST(ProgramIcon, DrawnAtEverySizeAndSetForEveryWindow) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Test discovery runs it without the test's environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
